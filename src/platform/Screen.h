@@ -1,0 +1,52 @@
+// The display as the layers above see it: depth, planes, resolution and the system colour
+// table. The default is a true-colour screen (32 bits, 1 plane, 96 pixels per inch). Tests may
+// choose another depth before any module reads it, to exercise the palette paths.
+#pragma once
+
+#include "platform/GdiTypes.h"
+
+namespace platform {
+
+struct ScreenDescription {
+    int bitsPerPixel = 32;
+    int planes = 1;
+    int pixelsPerInch = 96;
+    int width = 1920;
+    int height = 1080;
+};
+
+const ScreenDescription& Screen();
+// Test seam: replaces the description. Call before the modules initialise.
+void SetScreenForTesting(const ScreenDescription& description);
+
+// System colour indices (GetSysColor), with the classic desktop defaults.
+constexpr int COLOR_SCROLLBAR = 0;
+constexpr int COLOR_BACKGROUND = 1;
+constexpr int COLOR_ACTIVECAPTION = 2;
+constexpr int COLOR_INACTIVECAPTION = 3;
+constexpr int COLOR_MENU = 4;
+constexpr int COLOR_WINDOW = 5;
+constexpr int COLOR_WINDOWFRAME = 6;
+constexpr int COLOR_MENUTEXT = 7;
+constexpr int COLOR_WINDOWTEXT = 8;
+constexpr int COLOR_CAPTIONTEXT = 9;
+constexpr int COLOR_ACTIVEBORDER = 10;
+constexpr int COLOR_INACTIVEBORDER = 11;
+constexpr int COLOR_APPWORKSPACE = 12;
+constexpr int COLOR_HIGHLIGHT = 13;
+constexpr int COLOR_HIGHLIGHTTEXT = 14;
+constexpr int COLOR_BTNFACE = 15;
+constexpr int COLOR_BTNSHADOW = 16;
+constexpr int COLOR_GRAYTEXT = 17;
+constexpr int COLOR_BTNTEXT = 18;
+constexpr int COLOR_INACTIVECAPTIONTEXT = 19;
+constexpr int COLOR_BTNHIGHLIGHT = 20;
+constexpr int COLOR_3DDKSHADOW = 21;
+constexpr int COLOR_3DLIGHT = 22;
+constexpr int COLOR_INFOTEXT = 23;
+constexpr int COLOR_INFOBK = 24;
+
+// The colour for an index; indices outside the table give 0.
+COLORREF GetSysColor(int index);
+
+} // namespace platform
