@@ -1,0 +1,1 @@
+# Tests of the font engine arrive with it.
