@@ -23,9 +23,13 @@ struct FontMetrics {
     int32_t externalLeading = 0;
     int32_t aveCharWidth = 0;
     int32_t maxCharWidth = 0;
-    int32_t underlinePosition = 0; // pixels below the baseline
+    // Decorations count rows from the baseline (the boundary between row ascent-1 and row ascent
+    // of the cell): the underline's first row is underlinePosition rows below it (0 = the row
+    // just under it), the strike-out's first row strikeoutPosition rows above it; each extends
+    // downwards over its thickness.
+    int32_t underlinePosition = 0;
     int32_t underlineThickness = 1;
-    int32_t strikeoutPosition = 0; // pixels above the baseline
+    int32_t strikeoutPosition = 0;
     int32_t strikeoutThickness = 1;
     std::string familyName; // the face actually used
 };
@@ -41,7 +45,8 @@ struct GlyphImage {
     std::span<const uint8_t> coverage;
 };
 
-// A positioned glyph of a laid-out run: x is the pen offset from the run's start.
+// A positioned glyph of a laid-out run, one per code point: x is the pen offset from the run's
+// start. Blank glyphs (spaces) have an image with no coverage.
 struct PlacedGlyph {
     int32_t x = 0;
     const GlyphImage* image = nullptr; // owned by the font's cache; valid while the font lives
@@ -54,8 +59,9 @@ struct TextRun {
 
 // A face at one pixel size with a glyph cache. Fonts of equal LOGFONT share one object.
 class RealizedFont {
-public:
-    // Never fails: an unknown face falls back to the default sans face. Thread-compatible.
+  public:
+    // Never fails: an unknown face gets fontconfig's nearest face, and without any usable font
+    // the result measures and draws nothing. Thread-safe, like every method of the font.
     static std::shared_ptr<RealizedFont> Get(const LOGFONT& request);
     virtual ~RealizedFont() = default;
 
