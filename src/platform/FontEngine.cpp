@@ -254,7 +254,7 @@ std::optional<Sizing> SizeStrikeFace(FT_Face face, int32_t height) {
         return std::nullopt;
     }
     Sizing sizing;
-    sizing.em = std::max<int32_t>(1, int32_t((face->size->metrics.y_ppem)));
+    sizing.em = std::max<int32_t>(1, int32_t(face->size->metrics.y_ppem));
     FontMetrics& metrics = sizing.metrics;
     metrics.ascent = std::max(0, int32_t(CeilDiv(face->size->metrics.ascender, 64)));
     metrics.descent = std::max(0, int32_t(CeilDiv(-face->size->metrics.descender, 64)));
