@@ -1,0 +1,317 @@
+#include "platform/Profile.h"
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// One line of a profile file, classified once.
+struct Line {
+    enum class Kind { Other, Header, Entry };
+    std::string text;
+    Kind kind = Kind::Other;
+    std::string name;  // section name for a header, key for an entry
+    std::string value; // entries only
+};
+
+Line Classify(std::string text) {
+    Line line;
+    line.text = std::move(text);
+    std::string_view view = Trim(line.text);
+    if (!view.empty() && view.front() == '[') {
+        const size_t close = view.find(']');
+        if (close != std::string_view::npos) {
+            line.kind = Line::Kind::Header;
+            line.name = Trim(view.substr(1, close - 1));
+        }
+        return line;
+    }
+    if (!view.empty() && view.front() == ';')
+        return line; // a comment, even when it holds '='
+    const size_t equals = view.find('=');
+    if (equals != std::string_view::npos) {
+        line.kind = Line::Kind::Entry;
+        line.name = Trim(view.substr(0, equals));
+        line.value = Trim(view.substr(equals + 1));
+    }
+    return line;
+}
+
+// The file split into lines, or nothing when it cannot be read. A missing file is an empty one.
+std::optional<std::vector<Line>> ReadLines(const std::filesystem::path& fileName) {
+    std::vector<Line> lines;
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in) {
+        if (errno == ENOENT)
+            return lines;
+        return std::nullopt;
+    }
+    std::string text;
+    while (std::getline(in, text)) {
+        if (!text.empty() && text.back() == '\r')
+            text.pop_back();
+        lines.push_back(Classify(std::move(text)));
+    }
+    if (in.bad())
+        return std::nullopt;
+    return lines;
+}
+
+struct Position {
+    size_t section = 0; // index of the header line
+    std::optional<size_t> entry;
+    size_t insertAt = 0; // after the section's last non-blank line
+};
+
+std::optional<Position> Find(const std::vector<Line>& lines, std::string_view section,
+                             std::string_view key) {
+    size_t i = 0;
+    while (i < lines.size() &&
+           !(lines[i].kind == Line::Kind::Header && SameName(lines[i].name, section)))
+        ++i;
+    if (i == lines.size())
+        return std::nullopt;
+    Position position;
+    position.section = i;
+    position.insertAt = i + 1;
+    for (size_t j = i + 1; j < lines.size() && lines[j].kind != Line::Kind::Header; ++j) {
+        if (!Trim(lines[j].text).empty())
+            position.insertAt = j + 1;
+        if (!position.entry && lines[j].kind == Line::Kind::Entry && SameName(lines[j].name, key))
+            position.entry = j;
+    }
+    return position;
+}
+
+// The longest prefix of at most limit bytes that does not end inside a UTF-8 sequence.
+size_t Utf8Cut(std::string_view text, size_t limit) {
+    if (text.size() <= limit)
+        return text.size();
+    size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return cut;
+}
+
+uint32_t Store(std::string_view value, std::span<char> buffer) {
+    if (buffer.empty())
+        return 0;
+    const size_t count = Utf8Cut(value, buffer.size() - 1);
+    value.copy(buffer.data(), count);
+    buffer[count] = '\0';
+    return static_cast<uint32_t>(count);
+}
+
+// A descriptor closed on every path.
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int get() const { return fd_; }
+    // Closes now, so that a failing close is seen; the descriptor is gone either way.
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+  private:
+    int fd_;
+};
+
+// Removes the temporary file unless it was renamed into place; keeps errno intact.
+class TemporaryFile {
+  public:
+    explicit TemporaryFile(std::filesystem::path path) : path_(std::move(path)) {}
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        if (!committed_) {
+            const int saved = errno;
+            ::unlink(path_.c_str());
+            errno = saved;
+        }
+    }
+    const std::filesystem::path& path() const { return path_; }
+    void Commit() { committed_ = true; }
+
+  private:
+    std::filesystem::path path_;
+    bool committed_ = false;
+};
+
+bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t written = ::write(fd, data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
+
+std::filesystem::path TemporaryName(const std::filesystem::path& target) {
+    static std::atomic<unsigned> counter{0};
+    std::ostringstream name;
+    name << '.' << target.filename().string() << ".tmp-" << ::getpid() << '-' << counter++;
+    return target.parent_path() / name.str();
+}
+
+// Writes contents to a temporary file beside target, flushes it to the disk and renames it over
+// target. The old file's permission bits carry over to the new one.
+bool ReplaceFile(const std::filesystem::path& target, std::string_view contents) {
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && ::access(target.c_str(), W_OK) != 0)
+        return false; // a read-only file refuses writing, as on the platform
+
+    int fd = -1;
+    std::filesystem::path tempPath;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        tempPath = TemporaryName(target);
+        fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+    TemporaryFile temporary(tempPath);
+    FileDescriptor file(fd);
+    if (exists && ::fchmod(file.get(), existing.st_mode & 07777) != 0)
+        return false;
+    if (!WriteAll(file.get(), contents) || ::fsync(file.get()) != 0 || !file.Close())
+        return false;
+    if (::rename(temporary.path().c_str(), target.c_str()) != 0)
+        return false;
+    temporary.Commit();
+
+    // Make the rename itself durable; the new contents are in place either way.
+    const std::filesystem::path folder =
+        target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+bool ValidName(std::string_view name) {
+    return !Trim(name).empty() && name.find_first_of("[]=\r\n") == std::string_view::npos;
+}
+
+std::string SingleLine(std::string_view value) {
+    std::string line(Trim(value));
+    for (char& c : line) {
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    }
+    return line;
+}
+
+// A symbolic link keeps pointing at the profile: the file it names is the one replaced.
+std::filesystem::path WriteTarget(const std::filesystem::path& fileName) {
+    std::error_code error;
+    if (std::filesystem::is_symlink(fileName, error)) {
+        std::filesystem::path resolved = std::filesystem::weakly_canonical(fileName, error);
+        if (!error)
+            return resolved;
+    }
+    return fileName;
+}
+
+} // namespace
+
+uint32_t GetPrivateProfileStringA(std::string_view section, std::string_view key,
+                                  std::string_view defaultValue, std::span<char> buffer,
+                                  const std::filesystem::path& fileName) {
+    std::string_view fallback = defaultValue;
+    while (!fallback.empty() && IsBlank(fallback.back()))
+        fallback.remove_suffix(1);
+    const int savedErrno = errno;
+    const auto lines = ReadLines(fileName);
+    errno = savedErrno; // a missing file is no error for a reader
+    if (!lines)
+        return Store(fallback, buffer);
+    const auto position = Find(*lines, Trim(section), Trim(key));
+    if (!position || !position->entry)
+        return Store(fallback, buffer);
+    return Store((*lines)[*position->entry].value, buffer);
+}
+
+bool WritePrivateProfileStringA(std::string_view section, std::string_view key,
+                                std::string_view value, const std::filesystem::path& fileName) {
+    if (!ValidName(section) || !ValidName(key) || fileName.empty()) {
+        errno = EINVAL;
+        return false;
+    }
+    const std::filesystem::path target = WriteTarget(fileName);
+    auto lines = ReadLines(target);
+    if (!lines)
+        return false;
+
+    const std::string entry = std::string(Trim(key)) + "=" + SingleLine(value);
+    if (const auto position = Find(*lines, Trim(section), Trim(key))) {
+        if (position->entry)
+            (*lines)[*position->entry] = Classify(entry);
+        else
+            lines->insert(lines->begin() + static_cast<std::ptrdiff_t>(position->insertAt),
+                          Classify(entry));
+    } else {
+        lines->push_back(Classify("[" + std::string(Trim(section)) + "]"));
+        lines->push_back(Classify(entry));
+    }
+
+    std::string contents;
+    for (const Line& line : *lines) {
+        contents += line.text;
+        contents += '\n';
+    }
+    return ReplaceFile(target, contents);
+}
+
+} // namespace platform
