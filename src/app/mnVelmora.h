@@ -1,0 +1,109 @@
+// TForm1: the main window. The card preview on the left, the contact and station fields and the
+// Find and Verify buttons on the right, the main menu above and the preview's context menu.
+// Its handlers are grouped by feature in mnVelmora_File.cpp, mnVelmora_Edit.cpp,
+// mnVelmora_Tools.cpp and mnVelmora_Help.cpp; each reaches the card through CardSession.
+#pragma once
+
+#include "app/CardSession.h"
+#include "app/StationProfile.h"
+#include "app/toolkit/Controls.h"
+#include "app/toolkit/Dialogs.h"
+#include "app/toolkit/Form.h"
+#include "app/toolkit/ImageWidget.h"
+
+#include <memory>
+#include <string>
+
+class QMenu;
+class QMenuBar;
+
+namespace velmora {
+
+class TForm1 : public toolkit::TForm, public CardSession {
+  public:
+    TForm1();
+    ~TForm1() override;
+
+    // ---- Controls (owned by the window).
+    toolkit::TLabeledEdit* LabeledEdit1;
+    toolkit::TLabeledEdit* LabeledEdit2;
+    toolkit::TLabeledEdit* LabeledEdit3;
+    toolkit::TLabeledEdit* LabeledEdit4;
+    toolkit::TLabeledEdit* LabeledEdit5;
+    toolkit::TLabeledEdit* LabeledEdit6;
+    toolkit::TLabeledEdit* LabeledEdit7;
+    toolkit::TLabeledEdit* LabeledEdit8;
+    toolkit::TLabeledEdit* LabeledEdit9;
+    toolkit::TLabeledEdit* LabeledEdit10;
+    toolkit::TLabeledEdit* LabeledEdit11;
+    toolkit::TLabeledEdit* LabeledEdit12;
+    toolkit::TLabeledEdit* LabeledEdit13;
+    toolkit::TLabeledEdit* LabeledEdit14;
+    toolkit::TLabeledEdit* LabeledEdit15;
+    toolkit::TLabeledEdit* LabeledEdit16;
+    toolkit::TLabeledEdit* LabeledEdit17;
+    toolkit::TLabeledEdit* LabeledEdit18;
+    toolkit::TButton* Button1;
+    toolkit::TButton* Button2;
+    toolkit::TPanel* Panel1;
+    toolkit::TImageWidget* Image1;
+    toolkit::TStatusBar* StatusBar1;
+    QMenuBar* MainMenu1;
+    QMenu* PopupMenu1;
+
+    toolkit::TOpenDialog OpenDialog1;
+    toolkit::TSavePictureDialog SavePictureDialog1;
+    toolkit::TColorDialog ColorDialog1;
+    toolkit::TFontDialog FontDialog1;
+
+    // The help file while this window is active.
+    std::string HelpFile = "VELMORA.HLP";
+
+    // ---- Events.
+    void FormCreate() override;
+    void FormActivate() override;
+
+    // ---- File.
+    void Button1Click();
+    void Save1Click();
+    void Exit1Click();
+    // ---- Edit.
+    void Undo1Click();
+    void Undo2Click();
+    void Repeatcommand1Click();
+    void Cut2Click();
+    void Copy2Click();
+    void Paste2Click();
+    // ---- Tools.
+    void Button2Click();
+    void SelectFontColor1Click();
+    void Parms1Click();
+    void CallIDFont1Click();
+    // ---- Help.
+    void HowTo1Click();
+    void About2Click();
+
+    void DrawBoxes();
+
+    // ---- CardSession.
+    graphics::TBitmap& CardBitmap() override;
+    graphics::TCanvas& CardCanvas() override;
+    CardState& State() override { return state_; }
+    CardFields Fields() const override;
+    const StationProfile& Profile() const override;
+
+    // The profile values and their INI file; exists from FormCreate on.
+    ProfileStore& Store();
+
+  private:
+    void CreateControls();
+    void CreateMenus();
+
+    CardState state_;
+    std::unique_ptr<ProfileStore> store_;
+};
+
+// The program's main window; set while it exists.
+extern TForm1* Form1;
+
+} // namespace velmora

@@ -1,0 +1,229 @@
+#include "app/toolkit/Dialogs.h"
+
+#include "app/toolkit/Application.h"
+#include "app/toolkit/Form.h"
+#include "app/toolkit/Style.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QFormLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QVBoxLayout>
+#include <array>
+
+namespace toolkit {
+
+namespace {
+
+QWidget* DialogParent() {
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    if (HasApplication() && Application().ActiveForm() != nullptr)
+        return Application().ActiveForm();
+    return nullptr;
+}
+
+bool RunFileDialog(TOpenDialog& dialog, QFileDialog::AcceptMode mode) {
+    QFileDialog files(DialogParent(), ToQString(dialog.Title), ToQString(dialog.InitialDir),
+                      ToQString(ToQtFilter(dialog.Filter)));
+    files.setObjectName(QStringLiteral("CommonFileDialog"));
+    files.setAcceptMode(mode);
+    files.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                      : QFileDialog::AnyFile);
+    // Saving replaces an existing file without a question, as the program was designed.
+    files.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!dialog.DefaultExt.empty())
+        files.setDefaultSuffix(ToQString(dialog.DefaultExt));
+    if (!dialog.FileName.empty()) {
+        const QFileInfo previous(ToQString(dialog.FileName));
+        if (dialog.InitialDir.empty() && !previous.path().isEmpty())
+            files.setDirectory(previous.absolutePath());
+        files.selectFile(previous.fileName());
+    }
+    if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
+        return false;
+    dialog.FileName = FromQString(files.selectedFiles().constFirst());
+    return true;
+}
+
+// The sixteen colours the font dialog offers, in the classic order.
+constexpr std::array<std::pair<const char*, graphics::TColor>, 16> kFontColors{{
+    {"Black", graphics::clBlack},
+    {"Maroon", graphics::clMaroon},
+    {"Green", graphics::clGreen},
+    {"Olive", graphics::clOlive},
+    {"Navy", graphics::clNavy},
+    {"Purple", graphics::clPurple},
+    {"Teal", graphics::clTeal},
+    {"Gray", graphics::clGray},
+    {"Silver", graphics::clSilver},
+    {"Red", graphics::clRed},
+    {"Lime", graphics::clLime},
+    {"Yellow", graphics::clYellow},
+    {"Blue", graphics::clBlue},
+    {"Fuchsia", graphics::clFuchsia},
+    {"Aqua", graphics::clAqua},
+    {"White", graphics::clWhite},
+}};
+
+QFont ToQFont(const graphics::TFont& font) {
+    QFont result(ResolveFamily(font.Name()));
+    result.setPointSize(std::max(1, int(font.Size())));
+    result.setBold(font.Style().Contains(graphics::fsBold));
+    result.setItalic(font.Style().Contains(graphics::fsItalic));
+    result.setUnderline(font.Style().Contains(graphics::fsUnderline));
+    result.setStrikeOut(font.Style().Contains(graphics::fsStrikeOut));
+    return result;
+}
+
+class QtDialogProvider : public DialogProvider {
+  public:
+    bool RunOpen(TOpenDialog& dialog) override {
+        return RunFileDialog(dialog, QFileDialog::AcceptOpen);
+    }
+    bool RunSave(TSavePictureDialog& dialog) override {
+        return RunFileDialog(dialog, QFileDialog::AcceptSave);
+    }
+    bool RunColor(TColorDialog& dialog) override {
+        QColorDialog colours(ToQColor(dialog.Color), DialogParent());
+        colours.setObjectName(QStringLiteral("CommonColorDialog"));
+        colours.setOption(QColorDialog::DontUseNativeDialog);
+        if (colours.exec() != QDialog::Accepted)
+            return false;
+        dialog.Color = FromQColor(colours.selectedColor());
+        return true;
+    }
+    bool RunFont(TFontDialog& dialog) override;
+};
+
+// Qt's font chooser has no colour, so it is embedded in a dialog that adds one.
+bool QtDialogProvider::RunFont(TFontDialog& dialog) {
+    graphics::TFont& font = dialog.Font();
+    QDialog window(DialogParent());
+    window.setObjectName(QStringLiteral("CommonFontDialog"));
+    window.setWindowTitle(QStringLiteral("Font"));
+    auto* chooser = new QFontDialog(ToQFont(font), &window);
+    chooser->setWindowFlags(Qt::Widget);
+    chooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+    auto* colour = new QComboBox(&window);
+    int current = -1;
+    for (const auto& [name, value] : kFontColors) {
+        QPixmap swatch(16, 12);
+        swatch.fill(ToQColor(value));
+        colour->addItem(QIcon(swatch), QString::fromLatin1(name), value);
+        if (graphics::ResolveColor(font.Color()) == value)
+            current = colour->count() - 1;
+    }
+    if (current < 0) {
+        colour->addItem(QStringLiteral("Custom"), font.Color());
+        current = colour->count() - 1;
+    }
+    colour->setCurrentIndex(current);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &window);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &window, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);
+    auto* effects = new QFormLayout;
+    effects->addRow(QStringLiteral("Color:"), colour);
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(chooser);
+    layout->addLayout(effects);
+    layout->addWidget(buttons);
+    if (window.exec() != QDialog::Accepted)
+        return false;
+
+    const QFont chosen = chooser->currentFont();
+    graphics::TFontStyles style;
+    if (chosen.bold())
+        style = style.With(graphics::fsBold);
+    if (chosen.italic())
+        style = style.With(graphics::fsItalic);
+    if (chosen.underline())
+        style = style.With(graphics::fsUnderline);
+    if (chosen.strikeOut())
+        style = style.With(graphics::fsStrikeOut);
+    font.SetStyle(style);
+    if (chosen.pointSize() > 0)
+        font.SetSize(chosen.pointSize());
+    font.SetColor(graphics::TColor(colour->currentData().toInt()));
+    // A designed face shows under the family it resolves to; unless another family was picked,
+    // the font keeps its own name.
+    if (chosen.family() != ResolveFamily(font.Name()))
+        font.SetName(FromQString(chosen.family()));
+    return true;
+}
+
+DialogProvider* g_override = nullptr;
+
+} // namespace
+
+std::unique_ptr<DialogProvider> NewQtDialogProvider() {
+    return std::make_unique<QtDialogProvider>();
+}
+
+DialogProvider& Dialogs() {
+    if (g_override != nullptr)
+        return *g_override;
+    static QtDialogProvider qtDialogs;
+    return qtDialogs;
+}
+
+ScopedDialogProvider::ScopedDialogProvider(DialogProvider& provider) : previous_(g_override) {
+    g_override = &provider;
+}
+ScopedDialogProvider::~ScopedDialogProvider() {
+    g_override = previous_;
+}
+
+bool TOpenDialog::Execute() {
+    return Dialogs().RunOpen(*this);
+}
+bool TSavePictureDialog::Execute() {
+    return Dialogs().RunSave(*this);
+}
+bool TColorDialog::Execute() {
+    return Dialogs().RunColor(*this);
+}
+
+TFontDialog::TFontDialog() {
+    font_.SetName("MS Sans Serif");
+    font_.SetHeight(-11);
+    font_.SetColor(graphics::clWindowText);
+}
+
+bool TFontDialog::Execute() {
+    return Dialogs().RunFont(*this);
+}
+
+std::string ToQtFilter(const std::string& filter) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= filter.size()) {
+        const size_t bar = filter.find('|', start);
+        const size_t end = bar == std::string::npos ? filter.size() : bar;
+        parts.push_back(filter.substr(start, end - start));
+        if (bar == std::string::npos)
+            break;
+        start = bar + 1;
+    }
+    std::string result;
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+        std::string patterns = parts[i + 1];
+        for (char& c : patterns) {
+            if (c == ';')
+                c = ' ';
+        }
+        if (!result.empty())
+            result += ";;";
+        result += parts[i] + " (" + patterns + ")";
+    }
+    return result;
+}
+
+} // namespace toolkit

@@ -1,0 +1,83 @@
+// The common dialogs: open, save (for pictures), colour and font. Each holds its values
+// between uses; Execute shows it modally through the program's dialog provider and returns
+// whether the user confirmed. Tests install a provider that answers without a person.
+#pragma once
+
+#include "graphics/Color.h"
+#include "graphics/Tools.h"
+
+#include <memory>
+#include <string>
+
+class QWidget;
+
+namespace toolkit {
+
+class TOpenDialog {
+  public:
+    std::string FileName;
+    std::string InitialDir;
+    // Pairs of description and pattern, all separated by '|' ("JPEG|*.jpg|Bitmap|*.bmp").
+    std::string Filter;
+    std::string DefaultExt;
+    std::string Title;
+    bool Execute();
+};
+
+// The save dialog for pictures; its preview panel is left out.
+class TSavePictureDialog : public TOpenDialog {
+  public:
+    bool Execute();
+};
+
+class TColorDialog {
+  public:
+    graphics::TColor Color = graphics::clBlack;
+    bool Execute();
+};
+
+// Offers the effects: colour, underline and strike-out.
+class TFontDialog {
+  public:
+    TFontDialog();
+    graphics::TFont& Font() { return font_; }
+    const graphics::TFont& Font() const { return font_; }
+    bool Execute();
+
+  private:
+    graphics::TFont font_;
+};
+
+// Runs the dialogs. A provider reads the dialog's values, lets the user (or a script) change
+// them, and returns whether they were confirmed; a cancel leaves the values as they were.
+class DialogProvider {
+  public:
+    virtual ~DialogProvider() = default;
+    virtual bool RunOpen(TOpenDialog& dialog) = 0;
+    virtual bool RunSave(TSavePictureDialog& dialog) = 0;
+    virtual bool RunColor(TColorDialog& dialog) = 0;
+    virtual bool RunFont(TFontDialog& dialog) = 0;
+};
+
+// The provider with Qt's modal dialogs, parented to the active window.
+std::unique_ptr<DialogProvider> NewQtDialogProvider();
+
+// The provider in use; the Qt one unless a test installed another.
+DialogProvider& Dialogs();
+// Installs a provider for the lifetime of the returned guard (tests).
+class ScopedDialogProvider {
+  public:
+    explicit ScopedDialogProvider(DialogProvider& provider);
+    ~ScopedDialogProvider();
+    ScopedDialogProvider(const ScopedDialogProvider&) = delete;
+    ScopedDialogProvider& operator=(const ScopedDialogProvider&) = delete;
+
+  private:
+    DialogProvider* previous_;
+};
+
+// A filter in the design's "description|pattern|..." form as a Qt name filter list
+// ("JPEG (*.jpg);;Bitmap (*.bmp)").
+std::string ToQtFilter(const std::string& filter);
+
+} // namespace toolkit
