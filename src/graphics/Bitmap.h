@@ -48,9 +48,6 @@ class TBitmapImage {
     platform::HBITMAP handle;
     // Monochrome mask for transparent drawing, made on demand.
     platform::HBITMAP mask;
-    // A DIB section copy of a device-dependent bitmap, made on demand for row access. For a
-    // DIB section storage this stays empty: the storage itself is the DIB.
-    platform::HBITMAP dibCopy;
     // The logical palette, or none. The shared 16-colour system palette is referenced, never
     // owned: see Palette().
     platform::HPALETTE ownedPalette;
@@ -141,8 +138,8 @@ class TBitmap : public TGraphic {
     void SaveToStream(TStream& stream) override;
     // Only CF_BITMAP with data; anything else raises EInvalidGraphic "Unsupported clipboard
     // format" and leaves the bitmap unchanged. data and palette remain the caller's.
-    void ImportClipboardData(uint16_t format, const platform::GdiBitmap* data,
-                             const platform::GdiPalette* palette) override;
+    void ImportClipboardData(uint16_t format, platform::GdiBitmap* data,
+                             platform::GdiPalette* palette) override;
     using TGraphic::ImportClipboardData;
     // CF_BITMAP with a device-dependent copy of the pixels and a copy of the palette (or none).
     THandOverValues ExportClipboardData() override;
@@ -208,8 +205,12 @@ class TBitmap : public TGraphic {
     // The changing step before drawing: a shared image gets a private copy.
     void Changing();
     void Changed() { NotifyChanged(); }
-    void CopyImage(const platform::DIBSECTION& description, const platform::GdiPalette* palette,
-                   bool paletteIsSystem);
+    // Replaces the storage by a copy with description, using a copy of palette (the shared
+    // system palette is referenced, not copied).
+    void CopyImage(const platform::DIBSECTION& description, platform::GdiPalette* palette);
+    // The same with a palette the bitmap takes over.
+    void ReplaceStorage(const platform::DIBSECTION& description, platform::HPALETTE palette,
+                        bool systemPalette);
     void MakePaletteReady();
     void InstallRecord(std::shared_ptr<TBitmapImage> image);
     void DropCanvasContext();
@@ -225,14 +226,14 @@ class TBitmap : public TGraphic {
 // header size of 40 or more, device-dependent below), filled with the canvas's brush (or white
 // without canvas) and overwritten by the part of the old storage that fits. Returns none for an
 // empty size; the description is updated to that of the new storage.
-platform::HBITMAP CopyBitmapStorage(const platform::GdiBitmap* oldStorage,
-                                    const platform::GdiPalette* oldPalette,
-                                    const platform::GdiPalette* newPalette,
+platform::HBITMAP CopyBitmapStorage(platform::GdiBitmap* oldStorage,
+                                    platform::GdiPalette* oldPalette,
+                                    platform::GdiPalette* newPalette,
                                     platform::DIBSECTION& description, TCanvas* canvas);
 
 // A duplicate of palette, entry by entry; none for none. (The shared 16-colour system palette
 // is never duplicated: images reference it, see TBitmapImage::usesSystemPalette.)
-platform::HPALETTE CopyPalette(const platform::GdiPalette* palette);
+platform::HPALETTE CopyPalette(platform::GdiPalette* palette);
 
 // Bytes per row of a DIB of width and bit count: padded to 32 bits.
 int64_t DibRowBytes(int64_t width, int bitCount);

@@ -102,9 +102,9 @@ class TGraphic : public TPersistent {
     virtual void WriteToFile(const std::string& path);
     virtual void LoadFromStream(TStream& stream) = 0;
     virtual void SaveToStream(TStream& stream) = 0;
-    // data and palette remain the caller's.
-    virtual void ImportClipboardData(uint16_t format, const platform::GdiBitmap* data,
-                                     const platform::GdiPalette* palette) = 0;
+    // data and palette are read, not changed, and remain the caller's.
+    virtual void ImportClipboardData(uint16_t format, platform::GdiBitmap* data,
+                                     platform::GdiPalette* palette) = 0;
     void ImportClipboardData(const THandOverValues& values) {
         ImportClipboardData(values.format, values.data.get(), values.palette.get());
     }

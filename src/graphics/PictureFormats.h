@@ -38,8 +38,8 @@ class TMetafile : public TGraphic {
     void ResizeHeight(int) override {}
     void LoadFromStream(TStream& stream) override;
     void SaveToStream(TStream& stream) override;
-    void ImportClipboardData(uint16_t format, const platform::GdiBitmap* data,
-                             const platform::GdiPalette* palette) override;
+    void ImportClipboardData(uint16_t format, platform::GdiBitmap* data,
+                             platform::GdiPalette* palette) override;
     THandOverValues ExportClipboardData() override;
 };
 
@@ -57,8 +57,8 @@ class TIcon : public TGraphic {
     void ResizeHeight(int) override {}
     void LoadFromStream(TStream& stream) override;
     void SaveToStream(TStream& stream) override;
-    void ImportClipboardData(uint16_t format, const platform::GdiBitmap* data,
-                             const platform::GdiPalette* palette) override;
+    void ImportClipboardData(uint16_t format, platform::GdiBitmap* data,
+                             platform::GdiPalette* palette) override;
     THandOverValues ExportClipboardData() override;
 };
 
