@@ -1,0 +1,93 @@
+// Card composition: draws the fixed overlay of a QSL card (country and call sign centred at the
+// top, the address block, rig, power and antenna lines, the thanks line and the ruled contact
+// table) onto a card canvas. The layout is laid out for a 495 x 315 card; the same pixel
+// positions are used on a card of any size, and whatever falls outside the card is clipped by
+// the canvas.
+//
+// The data comes in as plain values, so the main window (from its fields) and the command-line
+// front end (from a log) compose cards the same way.
+#pragma once
+
+#include "graphics/Canvas.h"
+#include "graphics/Color.h"
+#include "graphics/Tools.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace card {
+
+// A font as the card commands keep it: face name, style, size in points, colour.
+struct FontDescription {
+    std::string name;
+    graphics::TFontStyles style;
+    int32_t size = 0;
+    graphics::TColor color = graphics::clBlack;
+    friend bool operator==(const FontDescription&, const FontDescription&) = default;
+};
+
+// Everything the composition reads. The texts are UTF-8, taken as typed; the composition does
+// its own upper-casing, trimming and cutting. The comments name the main window's field.
+struct CardData {
+    std::string callSign;          // LabeledEdit1, drawn upper case, centred
+    std::string operatorName;      // LabeledEdit2
+    std::string date;              // LabeledEdit3
+    std::string utc;               // LabeledEdit4
+    std::string frequency;         // LabeledEdit5, MHz, drawn as "%-9.9s"
+    std::string rst;               // LabeledEdit6
+    std::string mode;              // LabeledEdit7
+    std::string thanks;            // LabeledEdit9, drawn upper case
+    std::string country;           // LabeledEdit10, drawn upper case, centred
+    std::string qth;               // LabeledEdit11
+    std::string contactedStation;  // LabeledEdit12, drawn upper case
+    std::string rig;               // LabeledEdit13
+    std::string contactedOperator; // LabeledEdit14, drawn upper case before the thanks text
+    std::string city;              // LabeledEdit15
+    std::string state;             // LabeledEdit16, joined to the city without a separator
+    std::string antenna;           // LabeledEdit17
+    std::string zip;               // LabeledEdit18
+    std::string power;             // the station profile's PWR, trimmed, drawn with a "W"
+
+    // The colour of every text but the call sign, and of the lines (white lines are drawn in
+    // white whatever the background, others mask the background with the colour's bits).
+    graphics::TColor textColor = graphics::clBlack;
+    // The call sign's font, entirely: face, style, size and colour.
+    FontDescription callIdFont;
+};
+
+// The width that centred lines are centred in.
+inline constexpr int kCardWidth = 495;
+
+// Draws the overlay onto canvas over whatever it holds. savedFont is the caller's scratch
+// font description (the main window keeps one): it is filled with the overlay's text font
+// while the call sign is drawn, and keeps that value afterwards.
+//
+// Afterwards the canvas holds: font bold (no other style) in the canvas's own face, colour
+// textColor, size back at the size it had on entry; brush style bsClear; pen mode pmWhite when
+// textColor is white, else pmMask with pen colour textColor. Nothing else is restored.
+void DrawBoxes(graphics::TCanvas& canvas, const CardData& data, FontDescription& savedFont);
+// The same with a scratch description of its own, for callers that keep none.
+void DrawBoxes(graphics::TCanvas& canvas, const CardData& data);
+
+// ---- The text rules of the overlay, exposed for the front ends and for tests.
+
+// Upper case as the card draws it: the ASCII letters "a" to "z" become "A" to "Z"; every other
+// byte is left alone. Accented letters therefore stay as typed, and a UTF-8 sequence (whose
+// bytes are all 0x80 or above) is never altered or split.
+std::string UpperCase(std::string_view text);
+
+// Drops leading and trailing bytes 0 to 32 (blanks and control characters).
+std::string_view TrimBlanks(std::string_view text);
+
+// printf's "%-9.9s" on UTF-8: the longest prefix of at most 9 bytes that does not end inside a
+// UTF-8 sequence, padded on the right with blanks to 9 bytes.
+std::string FrequencyField(std::string_view text);
+
+// X of a line of width `width` centred on the card: (495 - width) / 2, truncated toward zero,
+// so a line wider than the card starts left of it and is clipped on both sides.
+constexpr int CentredX(int width) {
+    return (kCardWidth - width) / 2;
+}
+
+} // namespace card
