@@ -1,0 +1,58 @@
+#include "cli/PictureReaders.h"
+
+#include "graphics/Bitmap.h"
+
+#include <algorithm>
+#include <array>
+
+namespace cli {
+
+namespace {
+
+void LoadBmp(const std::string& path, graphics::TBitmap& bitmap) {
+    bitmap.ReadFromFile(path);
+}
+
+// One line per picture format; each reader module adds its own.
+constexpr std::array kReaders{
+    PictureReader{"bmp", "Bitmap", &LoadBmp},
+};
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+} // namespace
+
+std::span<const PictureReader> PictureReaders() {
+    return kReaders;
+}
+
+const PictureReader* FindPictureReader(std::string_view path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string_view::npos || dot == 0)
+        return nullptr;
+    const std::string_view ending = name.substr(dot + 1);
+    for (const PictureReader& reader : kReaders) {
+        if (EqualNoCase(reader.ending, ending))
+            return &reader;
+    }
+    return nullptr;
+}
+
+std::string KnownEndings() {
+    std::string list;
+    for (const PictureReader& reader : kReaders) {
+        if (!list.empty())
+            list += ", ";
+        list += reader.ending;
+    }
+    return list;
+}
+
+} // namespace cli
