@@ -12,6 +12,9 @@
 // last error (platform/Kernel.h); nothing here throws.
 #pragma once
 
+// The object classes are complete for every user, so that a handle's object converts to
+// GdiObject& for SelectObject and an HDC can be destroyed anywhere.
+#include "platform/DeviceContext.h"
 #include "platform/GdiTypes.h"
 
 #include <cstddef>
