@@ -5,6 +5,7 @@
 
 #include "app/ClipboardSeam.h"
 #include "app/StationProfile.h"
+#include "card/CardComposer.h"
 #include "graphics/Bitmap.h"
 #include "graphics/Canvas.h"
 #include "graphics/Color.h"
@@ -15,14 +16,7 @@
 
 namespace velmora {
 
-// A font as the card commands keep it: name, style, size in points, colour.
-struct FontDescription {
-    std::string name;
-    graphics::TFontStyles style;
-    int size = 0;
-    graphics::TColor color = graphics::clBlack;
-    friend bool operator==(const FontDescription&, const FontDescription&) = default;
-};
+using card::FontDescription;
 
 // The main window's drawing state, alive for the whole run.
 struct CardState {
@@ -32,27 +26,6 @@ struct CardState {
     std::unique_ptr<ClipboardObject> ClipboardObj;
 };
 
-// The texts typed into the main window, by what they mean on the card.
-struct CardFields {
-    std::string callSign;          // LabeledEdit1
-    std::string operatorName;      // LabeledEdit2
-    std::string date;              // LabeledEdit3
-    std::string utc;               // LabeledEdit4
-    std::string frequency;         // LabeledEdit5
-    std::string rst;               // LabeledEdit6
-    std::string mode;              // LabeledEdit7
-    std::string thanks;            // LabeledEdit9
-    std::string country;           // LabeledEdit10
-    std::string qth;               // LabeledEdit11
-    std::string contactedStation;  // LabeledEdit12
-    std::string rig;               // LabeledEdit13
-    std::string contactedOperator; // LabeledEdit14
-    std::string city;              // LabeledEdit15
-    std::string state;             // LabeledEdit16
-    std::string antenna;           // LabeledEdit17
-    std::string zip;               // LabeledEdit18
-};
-
 class CardSession {
   public:
     virtual ~CardSession() = default;
@@ -60,7 +33,9 @@ class CardSession {
     virtual graphics::TBitmap& CardBitmap() = 0;
     virtual graphics::TCanvas& CardCanvas() = 0;
     virtual CardState& State() = 0;
-    virtual CardFields Fields() const = 0;
+    // Everything the overlay is drawn from, as it stands now: the typed fields, the profile's
+    // power, the text colour and the call-sign font.
+    virtual card::CardData CurrentCardData() const = 0;
     virtual const StationProfile& Profile() const = 0;
 };
 

@@ -193,8 +193,8 @@ graphics::TCanvas& TForm1::CardCanvas() {
     return Image1->Image().Canvas();
 }
 
-CardFields TForm1::Fields() const {
-    CardFields fields;
+card::CardData TForm1::CurrentCardData() const {
+    card::CardData fields;
     fields.callSign = LabeledEdit1->Text();
     fields.operatorName = LabeledEdit2->Text();
     fields.date = LabeledEdit3->Text();
@@ -212,6 +212,9 @@ CardFields TForm1::Fields() const {
     fields.state = LabeledEdit16->Text();
     fields.antenna = LabeledEdit17->Text();
     fields.zip = LabeledEdit18->Text();
+    fields.power = Profile().PWR;
+    fields.textColor = state_.TextColor;
+    fields.callIdFont = state_.CallIdFont;
     return fields;
 }
 

@@ -89,7 +89,7 @@ class TForm1 : public toolkit::TForm, public CardSession {
     graphics::TBitmap& CardBitmap() override;
     graphics::TCanvas& CardCanvas() override;
     CardState& State() override { return state_; }
-    CardFields Fields() const override;
+    card::CardData CurrentCardData() const override;
     const StationProfile& Profile() const override;
 
     // The profile values and their INI file; exists from FormCreate on.

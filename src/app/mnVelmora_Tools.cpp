@@ -11,7 +11,8 @@ void TForm1::Button2Click() {
 }
 
 void TForm1::DrawBoxes() {
-    // The overlay is drawn by the card composition module once it is in place.
+    CardSession& session = *this;
+    card::DrawBoxes(session.CardCanvas(), session.CurrentCardData(), session.State().SavedFont);
 }
 
 void TForm1::SelectFontColor1Click() {

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QMessageBox>
+#include <QPointer>
 #include <algorithm>
 #include <cassert>
 
@@ -135,12 +136,16 @@ void TApplication::ShowErrorBox(const ErrorBox& box) {
         presenter_(box);
         return;
     }
-    // Owned by no form: the application's box. Application-modal blocks every other window.
+    // Owned by no form: the application's box. Application-modal blocks every other window;
+    // the window that was active gets the activation back afterwards.
+    const QPointer<QWidget> previous = QApplication::activeWindow();
     QMessageBox messageBox(QMessageBox::Critical, ToQString(box.caption), ToQString(box.text),
                            QMessageBox::Ok);
     messageBox.setObjectName(QStringLiteral("ErrorBox"));
     messageBox.setWindowModality(Qt::ApplicationModal);
     messageBox.exec();
+    if (previous != nullptr && previous->isVisible())
+        previous->activateWindow();
 }
 
 } // namespace toolkit

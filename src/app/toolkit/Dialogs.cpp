@@ -15,6 +15,7 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QPixmap>
+#include <QPointer>
 #include <QVBoxLayout>
 #include <array>
 
@@ -30,8 +31,26 @@ QWidget* DialogParent() {
     return nullptr;
 }
 
+// Hands the activation back to the window that had it once a modal dialog is gone, as the
+// window system does for the owner of a dialog.
+class ReturnActivation {
+  public:
+    ReturnActivation() : window_(DialogParent()) {}
+    ~ReturnActivation() {
+        if (window_ != nullptr && window_->isVisible())
+            window_->activateWindow();
+    }
+    ReturnActivation(const ReturnActivation&) = delete;
+    ReturnActivation& operator=(const ReturnActivation&) = delete;
+    QWidget* window() const { return window_; }
+
+  private:
+    QPointer<QWidget> window_;
+};
+
 bool RunFileDialog(TOpenDialog& dialog, QFileDialog::AcceptMode mode) {
-    QFileDialog files(DialogParent(), ToQString(dialog.Title), ToQString(dialog.InitialDir),
+    ReturnActivation owner;
+    QFileDialog files(owner.window(), ToQString(dialog.Title), ToQString(dialog.InitialDir),
                       ToQString(ToQtFilter(dialog.Filter)));
     files.setObjectName(QStringLiteral("CommonFileDialog"));
     files.setAcceptMode(mode);
@@ -92,7 +111,8 @@ class QtDialogProvider : public DialogProvider {
         return RunFileDialog(dialog, QFileDialog::AcceptSave);
     }
     bool RunColor(TColorDialog& dialog) override {
-        QColorDialog colours(ToQColor(dialog.Color), DialogParent());
+        ReturnActivation owner;
+        QColorDialog colours(ToQColor(dialog.Color), owner.window());
         colours.setObjectName(QStringLiteral("CommonColorDialog"));
         colours.setOption(QColorDialog::DontUseNativeDialog);
         if (colours.exec() != QDialog::Accepted)
@@ -106,7 +126,8 @@ class QtDialogProvider : public DialogProvider {
 // Qt's font chooser has no colour, so it is embedded in a dialog that adds one.
 bool QtDialogProvider::RunFont(TFontDialog& dialog) {
     graphics::TFont& font = dialog.Font();
-    QDialog window(DialogParent());
+    ReturnActivation owner;
+    QDialog window(owner.window());
     window.setObjectName(QStringLiteral("CommonFontDialog"));
     window.setWindowTitle(QStringLiteral("Font"));
     auto* chooser = new QFontDialog(ToQFont(font), &window);

@@ -9,6 +9,7 @@
 #include <QHideEvent>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 #include <vector>
 
@@ -62,7 +63,7 @@ void TForm::SetMenu(QMenuBar* menu) {
 }
 
 void TForm::Relayout() {
-    const int menuHeight = menu_ != nullptr ? menu_->sizeHint().height() : 0;
+    const int menuHeight = menu_ != nullptr ? menu_->heightForWidth(client_->width()) : 0;
     if (menu_ != nullptr) {
         menu_->setGeometry(0, 0, client_->width(), menuHeight);
         menu_->show();
@@ -72,7 +73,10 @@ void TForm::Relayout() {
 }
 
 void TForm::Show() {
-    if (!placed_) {
+    const bool first = !placed_;
+    if (first) {
+        ensurePolished();
+        Relayout();
         PlaceOnFirstShow();
         placed_ = true;
     }
@@ -81,6 +85,9 @@ void TForm::Show() {
     else
         show();
     activateWindow();
+    // The window frame's size is known only once the window is up: centre again with it.
+    if (first)
+        QTimer::singleShot(0, this, [this] { PlaceOnFirstShow(); });
 }
 
 void TForm::Close() {

@@ -12,12 +12,14 @@ namespace toolkit {
 
 namespace {
 constexpr char kShortCut[] = "ShortCut";
+// Menu hints are kept, not shown: the design shows them nowhere (the status bars stay empty).
+constexpr char kHint[] = "Hint";
 
 QAction* NewItem(QMenu* menu, const MenuItemDesign& design, std::function<void()> handler) {
     auto* item = new QAction(ToQString(design.caption), menu);
     item->setObjectName(ToQString(design.name));
     item->setProperty(kShortCut, design.shortCut);
-    item->setToolTip(ToQString(design.hint));
+    item->setProperty(kHint, ToQString(design.hint));
     if (handler) {
         QObject::connect(item, &QAction::triggered, item,
                          [handler = std::move(handler)] { Application().Guard(handler); });
@@ -50,7 +52,7 @@ std::string CaptionOf(const QAction& item) {
     return FromQString(item.text().section(QLatin1Char('\t'), 0, 0));
 }
 std::string HintOf(const QAction& item) {
-    return FromQString(item.toolTip());
+    return FromQString(item.property(kHint).toString());
 }
 
 QMenuBar* NewMainMenu(QWidget* form, const std::string& name) {
