@@ -1,0 +1,2 @@
+add_executable(velmora_platform_bench ${CMAKE_CURRENT_LIST_DIR}/StretchBench.cpp)
+target_link_libraries(velmora_platform_bench PRIVATE velmora_platform benchmark::benchmark)
