@@ -55,6 +55,36 @@ void Clear(Store& s) {
     s.convertedBitmap.reset();
 }
 
+// The desktop is a mirror: when it cannot be read or written, the store goes on as it is, and
+// above all it never stays open because a bridge call failed.
+void PullFromDesktop(Store& s) {
+    std::optional<std::vector<std::pair<unsigned, ClipboardItem>>> pulled;
+    try {
+        pulled = s.bridge->Pull();
+    } catch (...) {
+        return;
+    }
+    if (!pulled)
+        return;
+    Clear(s);
+    for (auto& [format, item] : *pulled) {
+        if (!std::holds_alternative<std::monostate>(item) && !Has(s, format))
+            s.items.emplace_back(format, std::move(item));
+    }
+}
+
+void PushToDesktop(Store& s) {
+    try {
+        std::vector<std::pair<unsigned, const ClipboardItem*>> view;
+        view.reserve(s.items.size());
+        for (const auto& [format, item] : s.items)
+            view.emplace_back(format, &item);
+        s.bridge->Push(view);
+    } catch (...) {
+        // The desktop keeps its earlier content; the store's own content is complete.
+    }
+}
+
 } // namespace
 
 bool OpenClipboard(HWND owner) {
@@ -68,15 +98,8 @@ bool OpenClipboard(HWND owner) {
         s.open = true;
         s.openedBy = owner;
         s.changed = false;
-        if (s.bridge) {
-            if (auto pulled = s.bridge->Pull()) {
-                Clear(s);
-                for (auto& [format, item] : *pulled) {
-                    if (!std::holds_alternative<std::monostate>(item) && !Has(s, format))
-                        s.items.emplace_back(format, std::move(item));
-                }
-            }
-        }
+        if (s.bridge)
+            PullFromDesktop(s);
     }
     return true;
 }
@@ -86,13 +109,8 @@ bool CloseClipboard() {
     std::lock_guard lock(s.mutex);
     if (!RequireOpen(s))
         return false;
-    if (s.changed && s.bridge) {
-        std::vector<std::pair<unsigned, const ClipboardItem*>> view;
-        view.reserve(s.items.size());
-        for (const auto& [format, item] : s.items)
-            view.emplace_back(format, &item);
-        s.bridge->Push(view);
-    }
+    if (s.changed && s.bridge)
+        PushToDesktop(s);
     s.open = false;
     s.openedBy = 0;
     s.changed = false;
