@@ -1,0 +1,3 @@
+# Card composition benchmark; include() it from bench/CMakeLists.txt to build it.
+add_executable(draw_boxes_bench ${CMAKE_CURRENT_LIST_DIR}/DrawBoxesBench.cpp)
+target_link_libraries(draw_boxes_bench PRIVATE velmora_card benchmark::benchmark_main)
