@@ -95,7 +95,9 @@ std::vector<RGBQUAD> ReadColorTable(GdiBitmap& bitmap, bool isDibSection, int bi
         HDC dc = NewMemoryDC();
         BitmapSelection selection(*dc, bitmap);
         table.resize(platform::GetDIBColorTable(*dc, 0, table));
-        return table;
+        if (!table.empty())
+            return table;
+        // A section deeper than 8 bits has no table: take the platform's one for the depth.
     }
     platform::BITMAPINFO info;
     platform::BITMAP bm;
@@ -147,6 +149,9 @@ std::vector<RGBQUAD> NewColorTable(int bitCount, GdiBitmap* oldStorage, bool old
         table = ReadColorTable(*oldStorage, oldIsDib, bitCount);
     if (table.size() > entries)
         table.resize(entries);
+    // Without any source of colours a one-bit image is black and white, never all black.
+    if (table.empty() && bitCount == 1)
+        table = {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
     if (table.empty())
         table.resize(entries);
     return table;

@@ -5,7 +5,7 @@
 #include "graphics/PictureFormats.h"
 #include "platform/DeviceContext.h" // complete type for HDC owners
 
-#include <cmath>
+#include <cstdint>
 
 namespace graphics {
 
@@ -80,23 +80,23 @@ platform::RECT TImage::DestRect() const {
     const int ch = height_;
     if (stretch_ || (proportional_ && (w > cw || h > ch))) {
         if (proportional_ && w > 0 && h > 0) {
-            // The ratio is held as a double; the quotients are truncated from extended
-            // precision, as the arithmetic this layout was designed with did.
-            const double ratio = double(w) / double(h);
-            auto trunc = [](long double v) { return int(std::trunc(v)); };
+            // Trunc(cw / r) and Trunc(ch * r) with r = w / h, in exact integer arithmetic so
+            // that a ratio like 4:3 gives 420 for 315 and never 419 from rounding.
+            const int64_t pw = w;
+            const int64_t ph = h;
             if (w > h) {
                 w = cw;
-                h = trunc((long double)cw / ratio);
+                h = int(cw * ph / pw);
                 if (h > ch) {
                     h = ch;
-                    w = trunc((long double)ch * ratio);
+                    w = int(ch * pw / ph);
                 }
             } else {
                 h = ch;
-                w = trunc((long double)ch * ratio);
+                w = int(ch * pw / ph);
                 if (w > cw) {
                     w = cw;
-                    h = trunc((long double)cw / ratio);
+                    h = int(cw * ph / pw);
                 }
             }
         } else {

@@ -113,6 +113,16 @@ const TGraphicClass& TMetafile::Class() {
     return cls;
 }
 
+void TMetafile::CopyFrom(const TPersistent* source) {
+    const auto* other = dynamic_cast<const TMetafile*>(source);
+    if (other == nullptr) {
+        TGraphic::CopyFrom(source);
+        return;
+    }
+    transparent_ = other->transparent_;
+    NotifyChanged();
+}
+
 void TMetafile::LoadFromStream(TStream&) {
     throw EInvalidGraphic("Metafile is not valid");
 }
@@ -132,6 +142,16 @@ const TGraphicClass& TIcon::Class() {
                                        return std::make_unique<TIcon>();
                                    }};
     return cls;
+}
+
+void TIcon::CopyFrom(const TPersistent* source) {
+    const auto* other = dynamic_cast<const TIcon*>(source);
+    if (other == nullptr) {
+        TGraphic::CopyFrom(source);
+        return;
+    }
+    transparent_ = other->transparent_;
+    NotifyChanged();
 }
 
 void TIcon::LoadFromStream(TStream&) {

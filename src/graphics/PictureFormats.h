@@ -30,6 +30,8 @@ class TMetafile : public TGraphic {
   public:
     static const TGraphicClass& Class();
     const TGraphicClass& ClassType() const override { return Class(); }
+    // Another object of the class (which holds nothing) is taken; anything else is refused.
+    void CopyFrom(const TPersistent* source) override;
     void DrawGraphic(TCanvas&, const platform::RECT&) override {}
     bool IsEmpty() const override { return true; }
     int WidthOf() const override { return 0; }
@@ -49,6 +51,8 @@ class TIcon : public TGraphic {
   public:
     static const TGraphicClass& Class();
     const TGraphicClass& ClassType() const override { return Class(); }
+    // Another object of the class (which holds nothing) is taken; anything else is refused.
+    void CopyFrom(const TPersistent* source) override;
     void DrawGraphic(TCanvas&, const platform::RECT&) override {}
     bool IsEmpty() const override { return true; }
     int WidthOf() const override { return 0; }

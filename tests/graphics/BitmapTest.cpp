@@ -491,8 +491,8 @@ TEST(Drawing, StretchingIsNearestNeighbour) {
         auto row = card.RowAddress(y);
         for (int x = 0; x < 400; ++x) {
             row[x * 4] = uint8_t(x & 0xFF);
-            row[x * 4 + 1] = uint8_t(x >> 8);
-            row[x * 4 + 2] = uint8_t(y);
+            row[x * 4 + 1] = uint8_t((x >> 8) | ((y >> 8) << 1));
+            row[x * 4 + 2] = uint8_t(y & 0xFF);
         }
     }
     TPaintBuffer preview(495, 315);
@@ -502,7 +502,7 @@ TEST(Drawing, StretchingIsNearestNeighbour) {
     int lastColumn = -1;
     for (int x = 0; x < 495; ++x) {
         const platform::COLORREF c = preview.PixelAt(x, 0);
-        const int column = int(platform::GetBValue(c)) | (int(platform::GetGValue(c)) << 8);
+        const int column = int(platform::GetBValue(c)) | ((int(platform::GetGValue(c)) & 1) << 8);
         ASSERT_LT(column, 400);
         ASSERT_GE(column, lastColumn) << x; // sampled, never blended or reversed
         lastColumn = column;
@@ -512,12 +512,12 @@ TEST(Drawing, StretchingIsNearestNeighbour) {
     int lastRow = -1;
     for (int y = 0; y < 315; ++y) {
         const platform::COLORREF c = preview.PixelAt(7, y);
-        const int row = platform::GetRValue(c);
+        const int row = platform::GetRValue(c) | ((platform::GetGValue(c) >> 1) << 8);
         ASSERT_GE(row, lastRow);
         ASSERT_LT(row, 300);
         lastRow = row;
         // Every pixel of the row samples the same source row.
-        EXPECT_EQ(platform::GetRValue(preview.PixelAt(300, y)), row);
+        EXPECT_EQ(platform::GetRValue(preview.PixelAt(300, y)), row & 0xFF);
     }
     EXPECT_EQ(lastRow, 299);
 }
@@ -561,17 +561,17 @@ TEST(Streams, SavingWritesABmpFile) {
     TMemoryStream out;
     bitmap.SaveToStream(out);
     auto bytes = out.Memory();
-    ASSERT_EQ(bytes.size(), 14u + 40u + 16u);
+    ASSERT_EQ(bytes.size(), 14u + 40u + 2 * 12u); // rows of 9 bytes padded to 12
     EXPECT_EQ(bytes[0], 'B');
     EXPECT_EQ(bytes[1], 'M');
-    EXPECT_EQ(bytes[2], 70);  // file size
+    EXPECT_EQ(bytes[2], 78);  // file size
     EXPECT_EQ(bytes[10], 54); // pixel offset
     EXPECT_EQ(bytes[14], 40); // header size
     EXPECT_EQ(bytes[28], 24); // bit count
-    // Bottom-up: the top row is the second row of the file.
-    EXPECT_EQ(bytes[54 + 8], 0x01);
-    EXPECT_EQ(bytes[54 + 9], 0x02);
-    EXPECT_EQ(bytes[54 + 10], 0x03);
+    // Bottom-up: the top row is the second row of the file, pixels blue, green, red.
+    EXPECT_EQ(bytes[54 + 12], 0x03);
+    EXPECT_EQ(bytes[54 + 13], 0x02);
+    EXPECT_EQ(bytes[54 + 14], 0x01);
 
     TBitmap empty;
     TMemoryStream nothing;
@@ -625,15 +625,25 @@ TEST(CopyRoutine, MonochromeDescriptionMakesAMonochromeBitmap) {
 }
 
 TEST(CopyRoutine, OneBitSectionTakesCanvasColoursAsItsTable) {
-    auto bitmap = MakeTrueColor(4, 4);
-    bitmap->Canvas().Font().SetColor(clRed);
-    bitmap->Canvas().Brush().SetColor(clBlue);
-    bitmap->SetPixelFormat(pf1bit);
+    TBitmap bitmap;
+    bitmap.SetPixelFormat(pf1bit);
+    bitmap.SetSize(4, 4);
+    bitmap.Canvas().Font().SetColor(clRed);
+    bitmap.Canvas().Brush().SetColor(clBlue);
+    bitmap.SetWidth(8);
     // Entry 0 is the text colour, entry 1 the background colour.
-    bitmap->RowAddress(0)[0] = 0x00;
-    EXPECT_EQ(Pixel(*bitmap, 0, 0), 0x0000FFu);
-    bitmap->RowAddress(0)[0] = 0x80;
-    EXPECT_EQ(Pixel(*bitmap, 0, 0), 0xFF0000u);
+    bitmap.RowAddress(0)[0] = 0x00;
+    EXPECT_EQ(Pixel(bitmap, 0, 0), 0x0000FFu);
+    bitmap.RowAddress(0)[0] = 0x80;
+    EXPECT_EQ(Pixel(bitmap, 0, 0), 0xFF0000u);
+}
+
+TEST(CopyRoutine, DeepImageIntoOneBitIsBlackAndWhite) {
+    auto bitmap = MakeTrueColor(4, 4, clWhite);
+    bitmap->Canvas().SetPixelAt(1, 1, clBlack);
+    bitmap->SetPixelFormat(pf1bit);
+    EXPECT_EQ(Pixel(*bitmap, 0, 0), 0xFFFFFFu);
+    EXPECT_EQ(Pixel(*bitmap, 1, 1), 0x000000u);
 }
 
 TEST(Palette, CopyDuplicatesEntries) {

@@ -275,7 +275,10 @@ TEST_F(CanvasTest, ClearBrushTextChangesOnlyGlyphPixels) {
 }
 
 TEST_F(CanvasTest, DefaultTextIsWindowTextOnOpaqueWhite) {
-    bitmap = MakeTrueColor(100, 30, clRed);
+    // A red surface whose canvas has never been touched.
+    auto redSurface = MakeTrueColor(100, 30, clRed);
+    bitmap = std::make_unique<TBitmap>();
+    bitmap->CopyFrom(redSurface.get());
     const platform::SIZE size = Canvas().MeasureText("Ag");
     Canvas().DrawTextAt(5, 5, "Ag");
     // The top-left corner of the cell is background: the brush's white.
@@ -431,7 +434,9 @@ TEST_F(CanvasTest, NotificationsSurroundDrawingButNotMeasuringOrMoving) {
 }
 
 TEST_F(CanvasTest, ToolsAreSelectedLazilyAndSwappedForStockObjectsOnChange) {
-    TCanvas& c = Canvas();
+    TBitmap fresh;
+    fresh.CopyFrom(bitmap.get());
+    TCanvas& c = fresh.Canvas();
     c.MovePenTo(0, 0);
     EXPECT_EQ(c.State(), csHandleValid);
     c.DrawLineTo(3, 0);

@@ -255,9 +255,9 @@ TEST(PaintBuffer, RowsAreTopDownBgrx) {
     buffer.Canvas().SetPixelAt(1, 0, TColor(0x112233));
     auto row = buffer.Row(0);
     ASSERT_EQ(row.size(), 12u);
-    EXPECT_EQ(row[4], 0x33); // blue
+    EXPECT_EQ(row[4], 0x11); // blue
     EXPECT_EQ(row[5], 0x22);
-    EXPECT_EQ(row[6], 0x11); // red
+    EXPECT_EQ(row[6], 0x33); // red
     EXPECT_TRUE(buffer.Row(2).empty());
 }
 

@@ -38,6 +38,10 @@ template <class Tag> class DummyGraphic : public TGraphic {
         return cls;
     }
     const TGraphicClass& ClassType() const override { return Class(); }
+    void CopyFrom(const TPersistent* source) override {
+        if (dynamic_cast<const DummyGraphic*>(source) == nullptr)
+            TGraphic::CopyFrom(source);
+    }
     void DrawGraphic(TCanvas&, const platform::RECT&) override {}
     bool IsEmpty() const override { return true; }
     int WidthOf() const override { return 0; }
