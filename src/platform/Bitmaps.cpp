@@ -149,7 +149,9 @@ class DibRowImporter {
     void Import(std::span<const uint8_t> bytes, Surface& target, int y) {
         auto row = row_.Row(0);
         const size_t n = std::min(bytes.size(), row.size());
-        std::memcpy(row.data(), bytes.data(), n);
+        if (n > 0) {
+            std::memcpy(row.data(), bytes.data(), n);
+        }
         std::memset(row.data() + n, 0, row.size() - n);
         row_.ReadSpan(0, 0, row_.Width(), values_.data());
         convert_.Convert(values_.data(), values_.data(), row_.Width());
