@@ -10,8 +10,10 @@
 #include "platform/DeviceContext.h"
 #include "platform/Gdi.h"
 
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace graphics {
 namespace {
@@ -598,6 +600,60 @@ TEST(Streams, ANonBmpStreamIsRefusedAndThePictureKept) {
     }
     EXPECT_EQ(bitmap->Width(), 4);
     EXPECT_EQ(Pixel(*bitmap, 1, 1), 0x0000FFu);
+}
+
+// A 2 x 2 BMP with 8-bit run-length encoded pixels (BMP file format, BI_RLE8).
+std::vector<uint8_t> Rle8File() {
+    std::vector<uint8_t> f = {
+        'B', 'M', 70,  0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0, // file header: size 70, pixels at 62
+        40,  0,   0,   0,                                // header size
+        2,   0,   0,   0, 2, 0, 0, 0,                    // width 2, height 2 (bottom-up)
+        1,   0,   8,   0,                                // 1 plane, 8 bits
+        1,   0,   0,   0,                                // BI_RLE8
+        8,   0,   0,   0,                                // image size
+        0,   0,   0,   0, 0, 0, 0, 0,                    // pixels per metre
+        2,   0,   0,   0, 0, 0, 0, 0,                    // 2 colours used, 0 important
+        0,   0,   255, 0,                                // colour 0: red
+        255, 0,   0,   0,                                // colour 1: blue
+        2,   0,   0,   0,                                // bottom row: two of colour 0, end of line
+        2,   1,   0,   1,                                // top row: two of colour 1, end of bitmap
+    };
+    return f;
+}
+
+TEST(SaveStream, CompressedFileBytesAreKeptUntilThePixelsChange) {
+    TBitmap bitmap;
+    TMemoryStream file(Rle8File());
+    bitmap.LoadFromStream(file);
+    ASSERT_EQ(bitmap.Width(), 2);
+    EXPECT_EQ(bitmap.StorageKind(), bmDDB);
+    TMemoryStream saved;
+    bitmap.SaveToStream(saved);
+    EXPECT_TRUE(std::ranges::equal(saved.Memory(), Rle8File()));
+    EXPECT_EQ(Pixel(bitmap, 0, 0), 0xFF0000u);
+    EXPECT_EQ(Pixel(bitmap, 0, 1), 0x0000FFu);
+
+    bitmap.Canvas().SetPixelAt(0, 0, clLime);
+    EXPECT_EQ(bitmap.Image().saveStream, nullptr);
+    TMemoryStream after;
+    bitmap.SaveToStream(after);
+    EXPECT_FALSE(std::ranges::equal(after.Memory(), Rle8File()));
+    EXPECT_EQ(after.Memory()[30], 0); // written uncompressed
+}
+
+TEST(SaveStream, AnImageOfOnlyFileBytesIsReadAgainQuietly) {
+    TBitmap bitmap;
+    TNewBitmapImage parts;
+    parts.saveStream = std::make_unique<TMemoryStream>(Rle8File());
+    bitmap.InstallImage(std::move(parts));
+    EXPECT_FALSE(bitmap.Empty());
+    int changes = 0;
+    bitmap.OnChange = [&](TGraphic&) { ++changes; };
+    bitmap.MakeStorageReady();
+    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(bitmap.Width(), 2);
+    EXPECT_EQ(Pixel(bitmap, 1, 1), 0x0000FFu);
+    ASSERT_TRUE(bitmap.OnChange);
 }
 
 TEST(CopyRoutine, EmptyDescriptionGivesNoStorage) {
