@@ -7,7 +7,6 @@
 #include <QMimeData>
 #include <QObject>
 #include <QPainter>
-
 #include <cstring>
 #include <new>
 #include <variant>
@@ -47,7 +46,8 @@ QImage ImageOfItems(const std::vector<std::pair<unsigned, const ClipboardItem*>>
     return {};
 }
 
-const std::string* TextOfItems(const std::vector<std::pair<unsigned, const ClipboardItem*>>& items) {
+const std::string*
+TextOfItems(const std::vector<std::pair<unsigned, const ClipboardItem*>>& items) {
     if (const auto* text = ItemOf<std::string>(items, platform::CF_TEXT))
         return text;
     return ItemOf<std::string>(items, platform::CF_UNICODETEXT);
@@ -84,8 +84,8 @@ QImage ImageFromBitmap(const platform::GdiBitmap& bitmap, platform::GdiPalette* 
         platform::RealizePalette(*dc);
     }
     const std::span<uint8_t> bits(image.bits(), size_t(image.sizeInBytes()));
-    const int rows = platform::GetDIBits(*dc, bitmap, 0, unsigned(height), bits, info,
-                                         platform::DIB_RGB_COLORS);
+    const int rows =
+        platform::GetDIBits(*dc, bitmap, 0, unsigned(height), bits, info, platform::DIB_RGB_COLORS);
     if (previousPalette)
         platform::SelectPalette(*dc, *previousPalette, false);
     if (rows != height)
@@ -152,7 +152,7 @@ QtClipboardBridge::~QtClipboardBridge() = default;
 std::optional<std::vector<std::pair<unsigned, ClipboardItem>>> QtClipboardBridge::Pull() {
     // While the desktop shows what we placed, the store holds it more exactly than Qt could
     // give it back.
-    if (!clipboard_ || clipboard_->ownsClipboard() || !desktopChanged_)
+    if (!clipboard_)
         return std::nullopt;
     try {
         std::vector<std::pair<unsigned, ClipboardItem>> items;
@@ -171,8 +171,7 @@ std::optional<std::vector<std::pair<unsigned, ClipboardItem>>> QtClipboardBridge
     }
 }
 
-void QtClipboardBridge::Push(
-    const std::vector<std::pair<unsigned, const ClipboardItem*>>& items) {
+void QtClipboardBridge::Push(const std::vector<std::pair<unsigned, const ClipboardItem*>>& items) {
     if (!clipboard_)
         return;
     try {

@@ -13,7 +13,6 @@
 
 #include <QImage>
 #include <QPointer>
-
 #include <memory>
 #include <optional>
 
@@ -31,7 +30,8 @@ class QtClipboardBridge : public platform::ClipboardBridge {
     QtClipboardBridge& operator=(const QtClipboardBridge&) = delete;
 
     std::optional<std::vector<std::pair<unsigned, platform::ClipboardItem>>> Pull() override;
-    void Push(const std::vector<std::pair<unsigned, const platform::ClipboardItem*>>& items) override;
+    void
+    Push(const std::vector<std::pair<unsigned, const platform::ClipboardItem*>>& items) override;
 
   private:
     QPointer<QClipboard> clipboard_;

@@ -28,6 +28,9 @@ TApplication::TApplication() {
     assert(g_application == nullptr && QApplication::instance() != nullptr);
     g_application = this;
     qApp->installEventFilter(this);
+    // The program ends when its main form closes, not when its last window does (closing the
+    // main form while the About window is open ends it all the same).
+    QApplication::setQuitOnLastWindowClosed(false);
 }
 
 TApplication::~TApplication() {
@@ -65,11 +68,17 @@ int TApplication::Run() {
     if (mainForm_ == nullptr)
         return 0;
     mainForm_->Show();
-    return QApplication::exec();
+    running_ = true;
+    const int result = QApplication::exec();
+    running_ = false;
+    return result;
 }
 
 void TApplication::Terminate() {
-    QCoreApplication::quit();
+    // Outside the loop there is nothing to end; a quit request left behind would end the next
+    // modal dialog's loop instead.
+    if (running_)
+        QCoreApplication::quit();
 }
 
 bool TApplication::eventFilter(QObject* watched, QEvent* event) {

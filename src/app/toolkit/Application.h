@@ -94,6 +94,7 @@ class TApplication : public QObject {
     TForm* mainForm_ = nullptr;
     TForm* activeForm_ = nullptr;
     ErrorBoxPresenter presenter_;
+    bool running_ = false;
 };
 
 // The application object of the running program.
