@@ -1,0 +1,190 @@
+// Decoding: JPEG bytes straight into a bitmap's rows, in the bitmap's blue, green, red order
+// (libjpeg-turbo's JCS_EXT_BGR), or as palette indices through libjpeg's colour quantizers.
+#include "jpeg/JPEGCodec.h"
+#include "jpeg/JPEGImage.h"
+#include "platform/Surface.h"
+
+#include <exception>
+#include <jerror.h>
+#include <span>
+#include <vector>
+
+namespace jpeg {
+
+namespace {
+
+// An 8-bit display keeps 20 static colours for the system; pictures get the rest.
+constexpr int kQuantizedColors = 236;
+
+enum class RowLayout : uint8_t {
+    Bgr,     // three bytes per pixel, written in place
+    Indices, // one palette index per pixel, written in place
+    Cmyk,    // four bytes per pixel from libjpeg, converted into the bitmap's BGR row
+};
+
+// The decoding parameters: full size, block smoothing, the float DCT (libjpeg-turbo's default
+// differs), and the output layout that fits a bitmap.
+RowLayout ConfigureOutput(jpeg_decompress_struct& cinfo, bool eightBitOutput) {
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = 1;
+    cinfo.do_block_smoothing = TRUE;
+    cinfo.dct_method = JDCT_FLOAT;
+    RowLayout layout;
+    switch (cinfo.out_color_space) {
+    case JCS_GRAYSCALE:
+        // A bitmap has no 8-bit grey format without a palette: always quantized.
+        layout = RowLayout::Indices;
+        break;
+    case JCS_CMYK:
+        // Four-component files (CMYK and YCCK) become colour; a quantized colour map of four
+        // components would have no place in a palette, so they stay 24-bit.
+        layout = RowLayout::Cmyk;
+        break;
+    default:
+        cinfo.out_color_space = JCS_EXT_BGR;
+        layout = eightBitOutput ? RowLayout::Indices : RowLayout::Bgr;
+        break;
+    }
+    if (layout == RowLayout::Indices) {
+        cinfo.quantize_colors = TRUE;
+        cinfo.desired_number_of_colors = kQuantizedColors;
+    }
+    return layout;
+}
+
+// The frame's declared size is not trusted: a picture beyond the shared pixel limit is refused
+// before libjpeg allocates anything for the whole image.
+void CheckPixelLimit(const jpeg_decompress_struct& cinfo, RowLayout layout) {
+    const int bitsPerPixel = layout == RowLayout::Indices ? 8 : 24;
+    if (!platform::SurfaceSizeAllowed(cinfo.image_width, cinfo.image_height, bitsPerPixel))
+        throw EJPEG(JERR_IMAGE_TOO_BIG);
+}
+
+// The logical palette of libjpeg's colour map: grey entries for grey output, otherwise the
+// map's components in blue, green, red order.
+platform::HPALETTE ColorMapToPalette(const jpeg_decompress_struct& cinfo) {
+    platform::LOGPALETTE palette;
+    palette.palVersion = 0x300;
+    const int count = cinfo.actual_number_of_colors;
+    palette.palPalEntry.resize(size_t(count));
+    const bool grey = cinfo.out_color_space == JCS_GRAYSCALE;
+    for (int i = 0; i < count; ++i) {
+        platform::PALETTEENTRY& entry = palette.palPalEntry[size_t(i)];
+        if (grey) {
+            entry.peRed = entry.peGreen = entry.peBlue = cinfo.colormap[0][i];
+        } else {
+            entry.peRed = cinfo.colormap[2][i];
+            entry.peGreen = cinfo.colormap[1][i];
+            entry.peBlue = cinfo.colormap[0][i];
+        }
+    }
+    return platform::CreatePalette(palette);
+}
+
+uint8_t Scale(unsigned a, unsigned b) {
+    return uint8_t((a * b + 127) / 255);
+}
+
+// CMYK to blue, green, red. Adobe's applications (which mark their files with an Adobe
+// segment) store the ink amounts inverted, 255 meaning no ink; plain CMYK stores them as is.
+void CmykToBgr(std::span<const uint8_t> cmyk, std::span<uint8_t> bgr, size_t width, bool inverted) {
+    for (size_t x = 0; x < width; ++x) {
+        unsigned c = cmyk[4 * x];
+        unsigned m = cmyk[4 * x + 1];
+        unsigned y = cmyk[4 * x + 2];
+        unsigned k = cmyk[4 * x + 3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        bgr[3 * x] = Scale(y, k);
+        bgr[3 * x + 1] = Scale(m, k);
+        bgr[3 * x + 2] = Scale(c, k);
+    }
+}
+
+// Reads every output row into its place in target, one row per call.
+void ReadRows(codec::Decompressor& decoder, graphics::TBitmap& target, RowLayout layout) {
+    jpeg_decompress_struct& cinfo = decoder.cinfo;
+    const size_t width = cinfo.output_width;
+    const size_t libraryRowBytes = width * size_t(cinfo.output_components);
+    const size_t bitmapRowBytes = layout == RowLayout::Indices ? width : 3 * width;
+    std::vector<uint8_t> cmykRow(layout == RowLayout::Cmyk ? libraryRowBytes : 0);
+
+    while (cinfo.output_scanline < cinfo.output_height) {
+        const std::span<uint8_t> row = target.RowAddress(int(cinfo.output_scanline));
+        if (row.size() < bitmapRowBytes ||
+            (layout != RowLayout::Cmyk && row.size() < libraryRowBytes))
+            throw graphics::EInvalidGraphic("Bitmap image is not valid");
+        JSAMPROW address = layout == RowLayout::Cmyk ? cmykRow.data() : row.data();
+        JDIMENSION done = 0;
+        codec::Run(decoder, [&] { done = jpeg_read_scanlines(&cinfo, &address, 1); });
+        if (done == 0)
+            break; // cannot happen with a source that never suspends; finish will complain
+        if (layout == RowLayout::Cmyk)
+            CmykToBgr(cmykRow, row, width, cinfo.saw_Adobe_marker != 0);
+    }
+}
+
+} // namespace
+
+graphics::TBitmap& TJPEGImage::Bitmap() {
+    if (cachedBitmap_)
+        return *cachedBitmap_;
+    cachedBitmap_ = std::make_unique<graphics::TBitmap>();
+    // A picture that never had bytes decodes to an empty bitmap.
+    if (HasBytes())
+        Decode(*cachedBitmap_);
+    return *cachedBitmap_;
+}
+
+void TJPEGImage::Decode(graphics::TBitmap& target) {
+    codec::Decompressor decoder(this);
+    decoder.Create();
+    jpeg_decompress_struct& cinfo = decoder.cinfo;
+    graphics::TMemoryStream& bytes = *data_->Bytes;
+    bytes.SetPosition(0);
+    codec::Run(decoder, [&] {
+        decoder.AttachSource(bytes);
+        jpeg_read_header(&cinfo, TRUE);
+    });
+    const RowLayout layout = ConfigureOutput(cinfo, eightBitOutput_);
+    CheckPixelLimit(cinfo, layout);
+    target.SetPixelFormat(layout == RowLayout::Indices ? graphics::pf8bit : graphics::pf24bit);
+
+    // From here on a listener's EAbort ends the decoding quietly, keeping the rows so far.
+    bool completed = false;
+    std::exception_ptr failure;
+    try {
+        Progress(graphics::psStarting, 0, false, {}, std::string());
+        // With two-pass quantization this runs the colour statistics over the whole image.
+        codec::Run(decoder, [&] { jpeg_start_decompress(&cinfo); });
+        target.SetSize(int(cinfo.output_width), int(cinfo.output_height));
+        if (cinfo.colormap != nullptr) {
+            target.SetPaletteHandle(ColorMapToPalette(cinfo));
+            SetPaletteModified(true);
+        }
+        ReadRows(decoder, target, layout);
+        codec::Run(decoder, [&] { jpeg_finish_decompress(&cinfo); });
+        completed = true;
+    } catch (const graphics::EAbort&) {
+    } catch (...) {
+        failure = std::current_exception();
+    }
+
+    try {
+        Progress(graphics::psEnding, completed ? 100 : 0, PaletteModified(), {}, std::string());
+        if (PaletteModified())
+            NotifyChanged();
+    } catch (const graphics::EAbort&) {
+    } catch (...) {
+        if (!failure)
+            failure = std::current_exception();
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+} // namespace jpeg
