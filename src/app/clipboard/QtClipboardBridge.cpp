@@ -152,7 +152,7 @@ QtClipboardBridge::~QtClipboardBridge() = default;
 std::optional<std::vector<std::pair<unsigned, ClipboardItem>>> QtClipboardBridge::Pull() {
     // While the desktop shows what we placed, the store holds it more exactly than Qt could
     // give it back.
-    if (!clipboard_)
+    if (!clipboard_ || clipboard_->ownsClipboard() || !desktopChanged_)
         return std::nullopt;
     try {
         std::vector<std::pair<unsigned, ClipboardItem>> items;

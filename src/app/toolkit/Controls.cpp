@@ -173,6 +173,10 @@ TStatusBar::TStatusBar(QWidget* parent, const std::string& name) : QStatusBar(pa
 TRichEdit::TRichEdit(QWidget* parent, const std::string& name) : QTextEdit(parent) {
     setObjectName(ToQString(name));
     setAcceptRichText(false);
+    // No scroll bars and a narrow margin, as the designed box: the text gets the whole width.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    document()->setDocumentMargin(1);
 }
 
 void TRichEdit::SetLines(const std::vector<std::string>& lines) {
