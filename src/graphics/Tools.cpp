@@ -61,7 +61,8 @@ template <class Entry> class DeviceObjectCache {
         delete entry;
     }
 
-    std::mutex mutex_;
+    // Recursive: making a pattern brush converts its bitmap, which may let go of other tools.
+    std::recursive_mutex mutex_;
     std::vector<std::pair<Entry*, std::weak_ptr<Entry>>> entries_;
 };
 
