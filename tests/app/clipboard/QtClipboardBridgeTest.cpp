@@ -15,14 +15,13 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMimeData>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
 #include <QWindow>
-
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 
@@ -38,7 +37,9 @@ QRgb PatternRgb(int x, int y, int seed) {
     return qRgb((x * 37 + seed) & 0xFF, (y * 53 + 2 * seed) & 0xFF, ((x + y) * 29 + 3) & 0xFF);
 }
 
-TColor ToTColor(QRgb rgb) { return TColor(qRed(rgb) | (qGreen(rgb) << 8) | (qBlue(rgb) << 16)); }
+TColor ToTColor(QRgb rgb) {
+    return TColor(qRed(rgb) | (qGreen(rgb) << 8) | (qBlue(rgb) << 16));
+}
 
 QImage PatternImage(int width, int height, int seed) {
     QImage image(width, height, QImage::Format_RGB32);
@@ -60,9 +61,9 @@ void PaintPattern(TBitmap& bitmap, int width, int height, int seed) {
 // Compares a bitmap with an image pixel by pixel; reports the first difference.
 ::testing::AssertionResult SamePixels(TBitmap& bitmap, const QImage& image) {
     if (bitmap.Width() != image.width() || bitmap.Height() != image.height()) {
-        return ::testing::AssertionFailure() << "bitmap " << bitmap.Width() << "x"
-                                             << bitmap.Height() << ", image " << image.width()
-                                             << "x" << image.height();
+        return ::testing::AssertionFailure()
+               << "bitmap " << bitmap.Width() << "x" << bitmap.Height() << ", image "
+               << image.width() << "x" << image.height();
     }
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
@@ -114,7 +115,7 @@ TEST(ClipboardImageConversion, ImageBecomesABottomUpDibThatLoadsAsTheSameBitmap)
 
 TEST(ClipboardImageConversion, TransparentPixelsAreLaidOverWhite) {
     QImage image(2, 1, QImage::Format_ARGB32);
-    image.setPixel(0, 0, qRgba(0, 0, 0, 0));      // fully transparent
+    image.setPixel(0, 0, qRgba(0, 0, 0, 0));     // fully transparent
     image.setPixel(1, 0, qRgba(255, 0, 0, 255)); // opaque red
     const auto dib = velmora::DibFromImage(image);
     ASSERT_TRUE(dib.has_value());
@@ -225,8 +226,14 @@ class DesktopClipboard : public ::testing::Test {
         ASSERT_TRUE(server->waitForStarted(kTimeoutMs));
         server->write(data);
         server->closeWriteChannel();
-        ASSERT_TRUE(WaitFor([&] { return desktopChanges_ > before && !clipboard_->ownsClipboard(); }))
-            << "the desktop change did not arrive";
+        // Signals of earlier changes may still be on their way: the change is there once the
+        // desktop serves the new data.
+        const QString mimeType = type == "UTF8_STRING" ? QString("text/plain") : type;
+        ASSERT_TRUE(WaitFor([&] {
+            const QMimeData* offered = clipboard_->mimeData();
+            return desktopChanges_ > before && !clipboard_->ownsClipboard() && offered != nullptr &&
+                   offered->data(mimeType) == data;
+        })) << "the desktop change did not arrive";
         // The earlier holder quits by itself once it has lost the selection.
         if (server_ && server_->state() != QProcess::NotRunning)
             server_->waitForFinished(kTimeoutMs);
