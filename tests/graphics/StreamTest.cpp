@@ -2,6 +2,7 @@
 #include "graphics/Stream.h"
 
 #include "graphics/Exceptions.h"
+#include "platform/Kernel.h"
 
 #include <filesystem>
 #include <fstream>
@@ -105,6 +106,39 @@ TEST_F(FileStreamTest, MissingFileNamesTheFullPath) {
 TEST_F(FileStreamTest, UncreatableFileRaisesCreateError) {
     EXPECT_THROW(TFileStream((dir / "no" / "such" / "x.jpg").string(), fmCreate), EFCreateError);
     EXPECT_THROW(TFileStream(dir.string(), fmOpenRead), EFOpenError);
+}
+
+TEST(PlatformErrors, OutOfResourcesUsesTheLastErrorText) {
+    platform::SetLastError(0);
+    try {
+        RaiseOutOfResources();
+        FAIL();
+    } catch (const EOutOfResources& e) {
+        EXPECT_EQ(e.message(), "Out of system resources");
+    }
+    platform::SetLastError(platform::ERROR_NOT_ENOUGH_MEMORY);
+    try {
+        RaiseOutOfResources();
+        FAIL();
+    } catch (const EOutOfResources& e) {
+        EXPECT_EQ(e.message(), platform::SystemErrorText(platform::ERROR_NOT_ENOUGH_MEMORY));
+        EXPECT_FALSE(e.message().empty());
+    }
+}
+
+TEST(PlatformErrors, BitmapCreationErrorDependsOnTheCode) {
+    platform::SetLastError(0);
+    EXPECT_THROW(RaiseBitmapCreationError(), EInvalidGraphic);
+    platform::SetLastError(platform::ERROR_INVALID_PARAMETER);
+    try {
+        RaiseBitmapCreationError();
+        FAIL();
+    } catch (const EOSError& e) {
+        EXPECT_EQ(e.ErrorCode(), platform::ERROR_INVALID_PARAMETER);
+        EXPECT_EQ(e.message(), "System Error.  Code: 87.\r\n" +
+                                   platform::SystemErrorText(platform::ERROR_INVALID_PARAMETER));
+    }
+    platform::SetLastError(0);
 }
 
 } // namespace
