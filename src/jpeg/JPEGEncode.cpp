@@ -4,6 +4,7 @@
 #include "jpeg/JPEGCodec.h"
 #include "jpeg/JPEGImage.h"
 
+#include <algorithm>
 #include <exception>
 #include <span>
 #include <vector>
@@ -25,6 +26,15 @@ std::vector<JSAMPROW> RowTable(graphics::TBitmap& bitmap) {
         rows[size_t(y)] = row.data();
     }
     return rows;
+}
+
+// Top-down storage with aligned rows goes to the library in one call; otherwise (the usual
+// bottom-up storage) one row per call, which also lets the library report progress per row.
+JDIMENSION RowsPerCall(const std::vector<JSAMPROW>& rows, JDIMENSION height) {
+    if (rows.size() < 2)
+        return height;
+    const std::ptrdiff_t stride = rows[1] - rows[0];
+    return stride > 0 && stride % 4 == 0 ? height : 1;
 }
 
 } // namespace
@@ -70,12 +80,13 @@ void TJPEGImage::Encode() {
     try {
         Progress(graphics::psStarting, 0, false, {}, std::string());
         codec::Run(encoder, [&] { jpeg_start_compress(&cinfo, TRUE); });
+        const JDIMENSION perCall = RowsPerCall(rows, cinfo.image_height);
         while (cinfo.next_scanline < cinfo.image_height) {
             const JDIMENSION next = cinfo.next_scanline;
+            const JDIMENSION count = std::min(perCall, cinfo.image_height - next);
             JDIMENSION done = 0;
-            codec::Run(encoder, [&] {
-                done = jpeg_write_scanlines(&cinfo, rows.data() + next, cinfo.image_height - next);
-            });
+            codec::Run(encoder,
+                       [&] { done = jpeg_write_scanlines(&cinfo, rows.data() + next, count); });
             if (done == 0)
                 break; // cannot happen without suspension; finish will complain
         }
