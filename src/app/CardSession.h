@@ -3,9 +3,9 @@
 // handlers of each feature (file, edit, tools, help) use only this, never the widgets.
 #pragma once
 
-#include "app/ClipboardSeam.h"
 #include "app/StationProfile.h"
 #include "card/CardComposer.h"
+#include "clipbrd/Clipboard.h"
 #include "graphics/Bitmap.h"
 #include "graphics/Canvas.h"
 #include "graphics/Color.h"
@@ -23,7 +23,8 @@ struct CardState {
     graphics::TColor TextColor = graphics::clBlack;
     FontDescription CallIdFont;
     FontDescription SavedFont;
-    std::unique_ptr<ClipboardObject> ClipboardObj;
+    // A new one at every activation of the main window.
+    std::unique_ptr<clipbrd::TClipboard> ClipboardObj;
 };
 
 class CardSession {

@@ -1,5 +1,8 @@
 #include "app/Modules.h"
 
+#include "gif/GIFImage.h"
+#include "jpeg/JPEGImage.h"
+
 namespace velmora {
 
 void InitializeModules() {
@@ -7,8 +10,11 @@ void InitializeModules() {
     if (done)
         return;
     done = true;
-    // The graphics layer creates its own format list entries on first use. The JPEG and GIF
-    // modules add theirs through their initialisation functions, called here as they arrive.
+    // The graphics layer makes its own format list entries on first use; the readers add
+    // theirs: JPEG for "jpeg" and "jpg" (choosing palette decoding on a screen of 8 bits or
+    // fewer), then GIF.
+    jpeg::InitializeJPEGImageUnit();
+    gif::InitializeGIFImageUnit();
 }
 
 } // namespace velmora

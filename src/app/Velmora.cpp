@@ -1,11 +1,13 @@
 #include "app/Velmora.h"
 
 #include "app/Modules.h"
+#include "app/clipboard/QtClipboardBridge.h"
 #include "app/mnAbout.h"
 #include "app/mnSetup.h"
 #include "app/mnVelmora.h"
 #include "app/toolkit/Application.h"
 #include "app/toolkit/Style.h"
+#include "platform/Clipboard.h"
 
 #include <QApplication>
 #include <filesystem>
@@ -39,8 +41,13 @@ void StartVelmora(toolkit::TApplication& app, const StartupObserver& observe) {
 int VelmoraMain(int argc, char** argv) {
     QApplication qt(argc, argv);
     toolkit::TApplication app;
+    // Pictures on the clipboard reach other programs through the desktop clipboard.
+    auto previousBridge =
+        platform::SetClipboardBridge(std::make_unique<velmora::QtClipboardBridge>());
     StartVelmora(app);
-    return app.Run();
+    const int result = app.Run();
+    platform::SetClipboardBridge(std::move(previousBridge));
+    return result;
 }
 
 } // namespace velmora

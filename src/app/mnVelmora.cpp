@@ -180,7 +180,7 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::FormActivate() {
-    state_.ClipboardObj = NewClipboardObject();
+    state_.ClipboardObj = std::make_unique<clipbrd::TClipboard>();
     state_.TextColor = graphics::clBlack;
 }
 
