@@ -417,7 +417,8 @@ bool StretchBlt(DeviceContext& dst, int x, int y, int width, int height, const D
     const bool halftone = dst.settings.stretchMode == HALFTONE && !source->IsMonochromeDevice() &&
                           !target->IsMonochromeDevice();
     try {
-        if (!halftone && !g.mirrorX && !g.mirrorY && g.w == g.sw && g.h == g.sh) {
+        // Without scaling every mode samples exactly one source pixel: a plain block copy.
+        if (!g.mirrorX && !g.mirrorY && g.w == g.sw && g.h == g.sh) {
             return BitBlt(dst, int(g.x), int(g.y), int(g.w), int(g.h), src, int(g.sx), int(g.sy),
                           rop);
         }

@@ -264,6 +264,19 @@ TEST(CreateDIBitmap, TrueColourAndBitfieldRows) {
     EXPECT_EQ(Pixels(*d, 0, 0, 2, 1), (std::vector<COLORREF>{RGB(255, 0, 0), RGB(0, 255, 0)}));
 }
 
+TEST(CreateDIBitmap, RunLengthDataIsDecodedBottomRowFirst) {
+    const std::vector<RGBQUAD> table{Quad(kBlack), Quad(RGB(255, 0, 0)), Quad(RGB(0, 0, 255))};
+    BITMAPINFO info = DibInfo(3, 2, 8, table);
+    info.bmiHeader.biCompression = BI_RLE8;
+    // Bottom row: three pixels of index 1; end of line; top row: one pixel of index 2; end.
+    const std::vector<uint8_t> bits{3, 1, 0, 0, 1, 2, 0, 1};
+    Canvas c(CreateDIBitmap(GetScreenDC(), info, bits, DIB_RGB_COLORS));
+    ASSERT_TRUE(c.bitmap);
+    EXPECT_EQ(Pixels(*c, 0, 1, 3, 2), std::vector<COLORREF>(3, RGB(255, 0, 0)));
+    // Pixels the data does not reach keep colour 0 of the table.
+    EXPECT_EQ(Pixels(*c, 0, 0, 3, 1), (std::vector<COLORREF>{RGB(0, 0, 255), kBlack, kBlack}));
+}
+
 // ---- GetDIBits ----------------------------------------------------------------------------
 
 TEST(GetDIBits, QueryModesDescribeTheBitmapAndItsTable) {

@@ -1,5 +1,6 @@
 #include "platform/Kernel.h"
 
+#include "platform/Gdi.h"
 #include "platform/Screen.h"
 
 #include <climits>
@@ -79,6 +80,29 @@ TEST(Screen, DefaultsToATrueColourDisplayWithClassicColours) {
     EXPECT_EQ(GetSysColor(COLOR_HIGHLIGHT), RGB(0, 0, 128));
     EXPECT_EQ(GetSysColor(-1), 0u);
     EXPECT_EQ(GetSysColor(COLOR_INFOBK + 1), 0u);
+}
+
+TEST(Screen, APaletteDisplayChangesTheReportedCapabilities) {
+    const ScreenDescription saved = Screen();
+    SetScreenForTesting(ScreenDescription{8, 1, 120, 800, 600});
+    DeviceContext& screen = GetScreenDC();
+    EXPECT_EQ(GetDeviceCaps(screen, BITSPIXEL), 8);
+    EXPECT_EQ(GetDeviceCaps(screen, LOGPIXELSX), 120);
+    EXPECT_EQ(GetDeviceCaps(screen, RASTERCAPS) & RC_PALETTE, RC_PALETTE);
+    EXPECT_EQ(GetDeviceCaps(screen, SIZEPALETTE), 256);
+    EXPECT_EQ(GetDeviceCaps(screen, NUMCOLORS), 20);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HPALETTE palette = CreateHalftonePalette(dc.get());
+    SelectPalette(*dc, *palette, false);
+    EXPECT_EQ(RealizePalette(*dc), 256u);
+    // Compatible bitmaps keep the 32-bit screen format whatever the display reports.
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 4, 4);
+    BITMAP bm;
+    GetObject(*bitmap, bm);
+    EXPECT_EQ(bm.bmBitsPixel, 32);
+    SetScreenForTesting(saved);
+    EXPECT_EQ(GetDeviceCaps(screen, BITSPIXEL), 32);
+    EXPECT_EQ(GetDeviceCaps(screen, SIZEPALETTE), 0);
 }
 
 } // namespace
