@@ -1,5 +1,9 @@
 // Text output and measurement over the font engine. The glyph engine lays out the run once; the
 // same layout gives the advance that measuring returns, so drawn and measured widths agree.
+//
+// ETO_OPAQUE with a rectangle fills that rectangle, as on the platform; without one (or in
+// OPAQUE background mode) the text cell is filled. ETO_CLIPPED with a rectangle clips the glyphs
+// and decorations to it. A spacing array that covers every glyph replaces the font's advances.
 #include "platform/DeviceContext.h"
 #include "platform/Gdi.h"
 #include "platform/Raster.h"
