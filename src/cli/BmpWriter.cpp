@@ -92,7 +92,9 @@ void WriteBmp24(graphics::TBitmap& bitmap, const std::string& path) {
         std::error_code error;
         std::filesystem::rename(temporary, path, error);
         if (error) {
-            throw graphics::EFCreateError("Cannot create file \"" + path + "\". " +
+            std::error_code ignored;
+            const auto full = std::filesystem::absolute(path, ignored).lexically_normal();
+            throw graphics::EFCreateError("Cannot create file \"" + full.string() + "\". " +
                                           error.message());
         }
     } catch (...) {
