@@ -880,5 +880,40 @@ TEST_P(BmpHostileFiles, LoadOrFailCleanly) {
 INSTANTIATE_TEST_SUITE_P(FuzzSeeds, BmpHostileFiles,
                          testing::ValuesIn(FilesIn("fuzz/go-fuzz-corpus/bmp/corpus")), TestName);
 
+// Hostile files kept in the project: the name's first word is the outcome they must have.
+std::vector<std::string> RegressionFiles() {
+    std::vector<std::string> files;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(fs::path(VELMORA_TEST_DATA_DIR) / "bmp", error))
+        files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+class BmpRegressionFiles : public testing::TestWithParam<std::string> {};
+
+TEST_P(BmpRegressionFiles, HaveTheOutcomeTheirNameSays) {
+    const std::string name = fs::path(GetParam()).filename().string();
+    const std::string outcome = name.substr(0, name.find('-'));
+    TBitmap bitmap;
+    std::string result = "decodes";
+    try {
+        bitmap.ReadFromFile(GetParam());
+        Pixels(bitmap);
+    } catch (const EInvalidGraphic& e) {
+        result = e.message() == kNotValid ? "invalid" : e.message();
+    } catch (const EReadError& e) {
+        result = e.message() == kReadError ? "readerror" : e.message();
+    }
+    EXPECT_EQ(result, outcome);
+}
+
+std::string FileNameOf(const testing::TestParamInfo<std::string>& info) {
+    return TestName({fs::path(info.param).stem().string(), info.index});
+}
+
+INSTANTIATE_TEST_SUITE_P(TestData, BmpRegressionFiles, testing::ValuesIn(RegressionFiles()),
+                         FileNameOf);
+
 } // namespace
 } // namespace graphics
