@@ -1,6 +1,7 @@
 #include "cli/PictureReaders.h"
 
 #include "graphics/Bitmap.h"
+#include "jpeg/JPEGImage.h"
 
 #include <algorithm>
 #include <array>
@@ -13,9 +14,18 @@ void LoadBmp(const std::string& path, graphics::TBitmap& bitmap) {
     bitmap.ReadFromFile(path);
 }
 
+// As the card editor loads a background: the decoded picture handed over to the bitmap.
+void LoadJpeg(const std::string& path, graphics::TBitmap& bitmap) {
+    jpeg::TJPEGImage picture;
+    picture.ReadFromFile(path);
+    bitmap.ImportClipboardData(picture.ExportClipboardData());
+}
+
 // One line per picture format; each reader module adds its own.
 constexpr std::array kReaders{
     PictureReader{"bmp", "Bitmap", &LoadBmp},
+    PictureReader{"jpg", "JPEG Image File", &LoadJpeg},
+    PictureReader{"jpeg", "JPEG Image File", &LoadJpeg},
 };
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
