@@ -20,8 +20,8 @@ constexpr uint8_t kCommentLabel = 0xFE;
 constexpr uint8_t kApplicationLabel = 0xFF;
 
 // Decoded pixels of one frame, and of all frames of one image, may not pass these.
-constexpr uint64_t kMaxFramePixels = uint64_t(256) << 20;
-constexpr uint64_t kMaxDecodedBytes = uint64_t(1) << 30;
+uint64_t gMaxFramePixels = kDefaultMaxFramePixels;
+uint64_t gMaxDecodedBytes = kDefaultMaxDecodedBytes;
 
 const std::string sLoading = "Loading...";
 
@@ -68,6 +68,11 @@ const TGIFExtensionClass* ResolveApplication(const TGIFExtensionClass& self, Byt
 }
 
 } // namespace
+
+void SetDecodeLimitsForTesting(uint64_t framePixels, uint64_t totalBytes) {
+    gMaxFramePixels = framePixels;
+    gMaxDecodedBytes = totalBytes;
+}
 
 void ReadExact(ByteReader& stream, std::span<uint8_t> out) {
     if (stream.Read(out) != out.size())
@@ -524,7 +529,7 @@ void TGIFSubImage::DecodeImageData(ByteReader& stream) {
     const uint64_t pixels = uint64_t(descriptor_.Width) * descriptor_.Height;
     TGIFImage* image = Image();
     // Sizes come from the file: check them before anything is allocated.
-    if (pixels > kMaxFramePixels || image->decodedBytes_ + pixels > kMaxDecodedBytes)
+    if (pixels > gMaxFramePixels || image->decodedBytes_ + pixels > gMaxDecodedBytes)
         throw GIFException(sImageNotValid);
     pixels_.assign(size_t(pixels), 0);
     image->decodedBytes_ += pixels;

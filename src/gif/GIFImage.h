@@ -585,6 +585,13 @@ class TGIFImage : public graphics::TGraphic {
     size_t decodedBytes_ = 0;
 };
 
+// The shared limits of decoded pixels: 256 megapixels per frame, 1 GiB for all frames of an
+// image. Larger pictures are refused with sImageNotValid before anything is allocated.
+inline constexpr uint64_t kDefaultMaxFramePixels = uint64_t(256) << 20;
+inline constexpr uint64_t kDefaultMaxDecodedBytes = uint64_t(1) << 30;
+// Test and fuzzing seam: lower limits keep huge declared sizes cheap to exercise.
+void SetDecodeLimitsForTesting(uint64_t framePixels, uint64_t totalBytes);
+
 // ---- Unit-wide state --------------------------------------------------------------------------
 
 // Registers TGIFImage in the picture format list ("GIF", "GIF Image"), registers the "GIF Image"

@@ -402,3 +402,73 @@ INSTANTIATE_TEST_SUITE_P(GoFuzz, FuzzSeeds, ::testing::ValuesIn(FuzzSeedNames())
                                      c = '_';
                              return n;
                          });
+
+// ---- Our own regression files -----------------------------------------------------------------
+
+namespace {
+
+const fs::path kRegressions = fs::path(VELMORA_TEST_DATA_DIR) / "gif";
+
+std::unique_ptr<TGIFImage> ReadRegression(const std::string& name) {
+    auto image = std::make_unique<TGIFImage>();
+    image->ReadFromFile((kRegressions / name).string());
+    return image;
+}
+
+} // namespace
+
+TEST(GIFRegressions, TwelveBitCodesOverOneByteSubBlocks) {
+    auto image = ReadRegression("one-byte-sub-blocks.gif");
+    ASSERT_EQ(image->Count(), 1);
+    const auto pixels = image->SubImage(0).PixelData();
+    for (size_t i = 0; i < pixels.size(); ++i)
+        ASSERT_EQ(pixels[i], (i * 7) % 251) << i;
+}
+
+TEST(GIFRegressions, CodesBeyondAFullFrameAreNotReadAsBlocks) {
+    // The surplus sub-blocks have the length 0x2C, the image separator.
+    std::vector<std::string> warnings;
+    auto image = std::make_unique<TGIFImage>();
+    image->WarningHandler = [&](graphics::TPersistent&, int, const std::string& m) {
+        warnings.push_back(m);
+    };
+    image->ReadFromFile((kRegressions / "extra-codes-in-0x2c-sub-blocks.gif").string());
+    ASSERT_EQ(image->Count(), 2);
+    EXPECT_EQ(image->SubImage(1).PixelData()[0], 3);
+    EXPECT_EQ(image->SubImage(1).PixelData()[1], 2);
+    EXPECT_TRUE(warnings.empty());
+}
+
+TEST(GIFRegressions, EarlyEndCodeLeavesTheNextExtensionAlone) {
+    auto image = ReadRegression("early-end-code-then-extension.gif");
+    ASSERT_EQ(image->Count(), 2);
+    const auto first = image->SubImage(0).PixelData();
+    EXPECT_EQ(std::vector<uint8_t>(first.begin(), first.end()),
+              (std::vector<uint8_t>{1, 2, 3, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(image->SubImage(1).Extensions().Count(), 1);
+    EXPECT_EQ(image->SubImage(1).PixelData()[0], 2);
+}
+
+TEST(GIFRegressions, LoopingTableChainIsAnErrorNotAnOverrun) {
+    try {
+        ReadRegression("table-entries-naming-each-other.gif");
+        FAIL();
+    } catch (const gif::GIFException& e) {
+        EXPECT_EQ(e.message(), gif::sCircularTableEntry);
+    }
+}
+
+TEST(GIFRegressions, GigapixelFrameIsRefusedBeforeAllocation) {
+    try {
+        ReadRegression("frame-of-4-gigapixels.gif");
+        FAIL();
+    } catch (const gif::GIFException& e) {
+        EXPECT_EQ(e.message(), gif::sImageNotValid);
+    }
+}
+
+TEST(GIFRegressions, MissingFileIsAnOpenError) {
+    TGIFImage image;
+    EXPECT_THROW(image.ReadFromFile((kRegressions / "no-such-file.gif").string()),
+                 graphics::EFOpenError);
+}

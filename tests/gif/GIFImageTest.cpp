@@ -252,6 +252,31 @@ TEST(GIFFrame, HugeFramesAreRefusedBeforeAllocation) {
     EXPECT_EQ(LoadError(b.Data()), gif::sImageNotValid);
 }
 
+TEST(GIFFrame, DecodedBytesOfAllFramesShareOneLimit) {
+    // The same checks at small limits: 100 pixels per frame, 250 bytes for the image.
+    gif::SetDecodeLimitsForTesting(100, 250);
+    const Bytes pixels(100, 1);
+    GifBuilder b;
+    b.Header(10, 10, 1);
+    for (int i = 0; i < 3; ++i)
+        b.LiteralImage(0, 0, 10, 10, pixels, 2);
+    TGIFImage image;
+    EXPECT_THROW(image.LoadFromBytes(b.Data()), GIFException);
+    EXPECT_EQ(image.Count(), 2) << "the first two fit";
+    GifBuilder wide;
+    wide.Header(11, 10, 1).LiteralImage(0, 0, 11, 10, Bytes(110, 1), 2);
+    EXPECT_EQ(LoadError(wide.Data()), gif::sImageNotValid);
+    // Loading again starts the count afresh.
+    GifBuilder two;
+    two.Header(10, 10, 1)
+        .LiteralImage(0, 0, 10, 10, pixels, 2)
+        .LiteralImage(0, 0, 10, 10, pixels, 2);
+    image.LoadFromBytes(two.Data());
+    image.LoadFromBytes(two.Data());
+    EXPECT_EQ(image.Count(), 2);
+    gif::SetDecodeLimitsForTesting(gif::kDefaultMaxFramePixels, gif::kDefaultMaxDecodedBytes);
+}
+
 // ---- Extensions -------------------------------------------------------------------------------
 
 TEST(GIFExtension, UnknownLabelFailsTheLoad) {
