@@ -38,6 +38,11 @@ class CardSession {
     // power, the text colour and the call-sign font.
     virtual card::CardData CurrentCardData() const = 0;
     virtual const StationProfile& Profile() const = 0;
+    // The picture history: TakePicture pushes a snapshot of the card, UndoPicture puts the
+    // newest snapshot back into the card, RedoPicture reverses the last Undo.
+    virtual void TakePicture() = 0;
+    virtual void UndoPicture() = 0;
+    virtual void RedoPicture() = 0;
 };
 
 } // namespace velmora

@@ -5,7 +5,9 @@
 #pragma once
 
 #include "app/CardSession.h"
+#include "app/PictureHistory.h"
 #include "app/StationProfile.h"
+#include "app/print/PrintSession.h"
 #include "app/toolkit/Controls.h"
 #include "app/toolkit/Dialogs.h"
 #include "app/toolkit/Form.h"
@@ -55,6 +57,8 @@ class TForm1 : public toolkit::TForm, public CardSession {
     toolkit::TSavePictureDialog SavePictureDialog1;
     toolkit::TColorDialog ColorDialog1;
     toolkit::TFontDialog FontDialog1;
+    // The printer, its paper and the card options, kept for the session.
+    print::PrintSession Printing;
 
     // The help file while this window is active.
     std::string HelpFile = "VELMORA.HLP";
@@ -67,6 +71,9 @@ class TForm1 : public toolkit::TForm, public CardSession {
     void Button1Click();
     void Save1Click();
     void Exit1Click();
+    // ---- Print (mnVelmora_Print.cpp).
+    void Print1Click();
+    void PrintSetup1Click();
     // ---- Edit.
     void Undo1Click();
     void Undo2Click();
@@ -74,6 +81,10 @@ class TForm1 : public toolkit::TForm, public CardSession {
     void Cut2Click();
     void Copy2Click();
     void Paste2Click();
+    // ---- Picture history.
+    void TakePicture() override;
+    void UndoPicture() override;
+    void RedoPicture() override;
     // ---- Tools.
     void Button2Click();
     void SelectFontColor1Click();
@@ -94,6 +105,9 @@ class TForm1 : public toolkit::TForm, public CardSession {
 
     // The profile values and their INI file; exists from FormCreate on.
     ProfileStore& Store();
+
+    // The card snapshots for Undo and Redo, oldest first.
+    PictureHistory History;
 
   private:
     void CreateControls();

@@ -1,23 +1,78 @@
 // The main window's edit commands: the picture history and the clipboard.
 #include "app/mnVelmora.h"
+#include "graphics/Bitmap.h"
 
 namespace velmora {
 
-// Undo, Redo, Cut, Copy and Paste work on the picture history and the clipboard, which come
-// with issue 4; until then the commands do nothing.
+namespace {
+
+// The clipboard object of this activation. Activation normally makes it; a command reached
+// before the first activation gets one made here rather than a null object.
+clipbrd::TClipboard& ClipboardOf(CardState& state) {
+    if (!state.ClipboardObj)
+        state.ClipboardObj = std::make_unique<clipbrd::TClipboard>();
+    return *state.ClipboardObj;
+}
+
+// Paints the whole card white with a solid brush and gives the canvas its brush back, so the
+// clear does not depend on what the last drawing left in the brush (after the overlay it is
+// clear and would paint nothing).
+void ClearToWhite(graphics::TCanvas& canvas, int width, int height) {
+    graphics::TBrush saved;
+    saved.CopyFrom(&canvas.Brush());
+    canvas.Brush().SetStyle(graphics::bsSolid);
+    canvas.Brush().SetColor(graphics::clWhite);
+    try {
+        canvas.FillArea({0, 0, width, height});
+    } catch (...) {
+        canvas.Brush().CopyFrom(&saved);
+        throw;
+    }
+    canvas.Brush().CopyFrom(&saved);
+}
+
+} // namespace
+
+void TForm1::TakePicture() {
+    CardBitmap(); // the preview holds its card from here on
+    History.Take(Image1->Image().Picture());
+}
+
+void TForm1::UndoPicture() {
+    History.Undo(Image1->Image().Picture());
+}
+
+void TForm1::RedoPicture() {
+    History.Redo(Image1->Image().Picture());
+}
 
 void TForm1::Undo1Click() {
     Undo2Click();
 }
 
-void TForm1::Undo2Click() {}
+void TForm1::Undo2Click() {
+    UndoPicture();
+}
 
-void TForm1::Repeatcommand1Click() {}
+void TForm1::Repeatcommand1Click() {
+    RedoPicture();
+}
 
-void TForm1::Cut2Click() {}
+void TForm1::Copy2Click() {
+    ClipboardOf(State()).CopyFrom(&CardBitmap());
+}
 
-void TForm1::Copy2Click() {}
+// Cut takes no snapshot: Undo afterwards goes back to the newest one.
+void TForm1::Cut2Click() {
+    graphics::TBitmap& card = CardBitmap();
+    ClipboardOf(State()).CopyFrom(&card);
+    ClearToWhite(CardCanvas(), card.Width(), card.Height());
+}
 
-void TForm1::Paste2Click() {}
+// The card takes the clipboard's bitmap at its own size, keeping the bitmap object and so its
+// canvas's tools; a clipboard without a bitmap leaves the card as it was.
+void TForm1::Paste2Click() {
+    CardBitmap().CopyFrom(&ClipboardOf(State()));
+}
 
 } // namespace velmora
