@@ -22,8 +22,8 @@ uint32_t Le(const uint8_t* p, int bytes) {
 
 // Pictures the reader accepts can reach 256 megapixels; loading one takes seconds and most of
 // the fuzzer's memory limit, so inputs that declare more than a megapixel but stay within the
-// reader's limit are left out (the reader's code does not depend on the size beyond that). Larger ones are still loaded: the reader must refuse them
-// before allocating.
+// reader's limit are left out (the reader's code does not depend on the size beyond that). Larger
+// ones are still loaded: the reader must refuse them before allocating.
 bool DeclaresSlowPicture(const uint8_t* data, size_t size) {
     if (size < 26)
         return false;

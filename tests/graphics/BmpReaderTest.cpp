@@ -43,7 +43,7 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
 }
 
 // The parts of a BMP file, written in file order by Build().
-struct BmpSpec {
+struct BmpParts {
     // BITMAPFILEHEADER
     uint16_t type = 0x4D42;              // "BM"
     std::optional<uint32_t> pixelOffset; // default: where the pixels really start
@@ -66,7 +66,7 @@ struct BmpSpec {
     std::vector<uint8_t> pixels;
 };
 
-std::vector<uint8_t> Build(const BmpSpec& s) {
+std::vector<uint8_t> Build(const BmpParts& s) {
     std::vector<uint8_t> header;
     Put32(header, s.headerSize);
     if (s.headerSize == 12) {
@@ -128,16 +128,16 @@ std::vector<RGBQUAD> GreyTable(size_t count) {
     return table;
 }
 
-BmpSpec TrueColor24(int width, int height) {
-    BmpSpec s;
+BmpParts TrueColor24(int width, int height) {
+    BmpParts s;
     s.width = width;
     s.height = height;
     s.pixels = Pattern(size_t(RowBytes(width, 24)) * size_t(std::abs(height)));
     return s;
 }
 
-BmpSpec Indexed8(int width, int height, size_t tableEntries) {
-    BmpSpec s;
+BmpParts Indexed8(int width, int height, size_t tableEntries) {
+    BmpParts s;
     s.width = width;
     s.height = height;
     s.bitCount = 8;
@@ -231,15 +231,15 @@ constexpr const char* kReadError = "Stream read error";
 // ---- Layouts ----------------------------------------------------------------------------------
 
 TEST(BmpLayouts, BottomUp24BitFileBecomesASectionWithTheFileRows) {
-    const BmpSpec spec = TrueColor24(640, 480);
+    const BmpParts parts = TrueColor24(640, 480);
     TBitmap bitmap;
-    Load(bitmap, Build(spec));
+    Load(bitmap, Build(parts));
     EXPECT_EQ(bitmap.Width(), 640);
     EXPECT_EQ(bitmap.Height(), 480);
     EXPECT_EQ(bitmap.StorageKind(), bmDIB);
     EXPECT_EQ(bitmap.PixelFormat(), pf24bit);
     EXPECT_EQ(bitmap.Description().dsBmih.biHeight, 480);
-    EXPECT_EQ(SectionBytes(bitmap), spec.pixels);
+    EXPECT_EQ(SectionBytes(bitmap), parts.pixels);
     // The information header's densities travel into the description.
     EXPECT_EQ(bitmap.Description().dsBmih.biXPelsPerMeter, 2835);
     EXPECT_EQ(bitmap.Description().dsBmih.biYPelsPerMeter, 2834);
@@ -248,20 +248,20 @@ TEST(BmpLayouts, BottomUp24BitFileBecomesASectionWithTheFileRows) {
 }
 
 TEST(BmpLayouts, NegativeHeightGivesATopDownSectionWithPositiveHeight) {
-    const BmpSpec spec = TrueColor24(5, -3);
+    const BmpParts parts = TrueColor24(5, -3);
     TBitmap bitmap;
-    Load(bitmap, Build(spec));
+    Load(bitmap, Build(parts));
     EXPECT_EQ(bitmap.Height(), 3);
     EXPECT_LT(bitmap.Description().dsBmih.biHeight, 0);
-    EXPECT_EQ(SectionBytes(bitmap), spec.pixels);
+    EXPECT_EQ(SectionBytes(bitmap), parts.pixels);
     // The first stored row is the top row.
     const std::span<uint8_t> top = bitmap.RowAddress(0);
-    EXPECT_TRUE(std::equal(top.begin(), top.end(), spec.pixels.begin()));
+    EXPECT_TRUE(std::equal(top.begin(), top.end(), parts.pixels.begin()));
 }
 
 TEST(BmpLayouts, CoreHeaderFileShowsTheSameColoursAsTheInfoHeaderFile) {
-    BmpSpec info = Indexed8(9, 4, 256);
-    BmpSpec core = info;
+    BmpParts info = Indexed8(9, 4, 256);
+    BmpParts core = info;
     core.headerSize = 12;
     TBitmap fromInfo;
     TBitmap fromCore;
@@ -277,7 +277,7 @@ TEST(BmpLayouts, CoreHeaderFileShowsTheSameColoursAsTheInfoHeaderFile) {
 
 TEST(BmpLayouts, LargerHeadersAreKeptWholeAndTheirMasksUsed) {
     // A 108-byte header (BITMAPV4HEADER) with bit fields: the masks are part of the header.
-    BmpSpec s;
+    BmpParts s;
     s.headerSize = 108;
     s.width = 2;
     s.height = 1;
@@ -298,7 +298,7 @@ TEST(BmpLayouts, LargerHeadersAreKeptWholeAndTheirMasksUsed) {
 // the pixels start.
 TEST(BmpColorTables, ColoursUsedZeroReadsTheDefaultTableAnd16ReadsSixteen) {
     for (uint32_t used : {0u, 16u}) {
-        BmpSpec s = Indexed8(6, 3, used == 0 ? 256 : used);
+        BmpParts s = Indexed8(6, 3, used == 0 ? 256 : used);
         s.colorsUsed = used;
         s.pixelOffset = 0;
         TBitmap bitmap;
@@ -310,7 +310,7 @@ TEST(BmpColorTables, ColoursUsedZeroReadsTheDefaultTableAnd16ReadsSixteen) {
 }
 
 TEST(BmpColorTables, MoreThan256ColoursKeepsTheFirst256AndSkipsTheRest) {
-    BmpSpec s = Indexed8(16, 16, 256);
+    BmpParts s = Indexed8(16, 16, 256);
     s.colorsUsed = 300;
     s.table = GreyTable(300);
     for (size_t i = 256; i < 300; ++i)
@@ -325,7 +325,7 @@ TEST(BmpColorTables, MoreThan256ColoursKeepsTheFirst256AndSkipsTheRest) {
 }
 
 TEST(BmpColorTables, AColourCountBeyondTheFileIsAReadError) {
-    BmpSpec s = Indexed8(4, 4, 16);
+    BmpParts s = Indexed8(4, 4, 16);
     s.colorsUsed = 0xFFFFFFFF;
     EXPECT_EQ(FailureOf<EReadError>(Build(s)), kReadError);
     s.colorsUsed = 200; // only 16 entries and 16 pixel bytes follow
@@ -333,7 +333,7 @@ TEST(BmpColorTables, AColourCountBeyondTheFileIsAReadError) {
 }
 
 TEST(BmpColorTables, TrueColourFileWithATableGetsAPaletteOfIt) {
-    BmpSpec s = TrueColor24(4, 2);
+    BmpParts s = TrueColor24(4, 2);
     s.colorsUsed = 3;
     s.table = GreyTable(3);
     TBitmap bitmap;
@@ -353,7 +353,7 @@ TEST(BmpColorTables, TrueColourFileWithATableGetsAPaletteOfIt) {
 // ---- The pixel offset -------------------------------------------------------------------------
 
 TEST(BmpPixelOffset, AGapAfterTheTableIsSkipped) {
-    BmpSpec s = Indexed8(5, 2, 16);
+    BmpParts s = Indexed8(5, 2, 16);
     s.colorsUsed = 16;
     s.gap = std::vector<uint8_t>(10, 0xEE);
     TBitmap bitmap;
@@ -362,7 +362,7 @@ TEST(BmpPixelOffset, AGapAfterTheTableIsSkipped) {
 }
 
 TEST(BmpPixelOffset, OffsetsInsideTheHeadersOrPastTheFileAreIgnored) {
-    BmpSpec s = Indexed8(5, 2, 16);
+    BmpParts s = Indexed8(5, 2, 16);
     s.colorsUsed = 16;
     const std::vector<uint8_t> file = Build(s);
     for (uint32_t offset : {0u, 20u, 14u + 40u + 63u, uint32_t(file.size()), 0xFFFFFFF0u}) {
@@ -376,12 +376,12 @@ TEST(BmpPixelOffset, OffsetsInsideTheHeadersOrPastTheFileAreIgnored) {
 // ---- Short and cut files ----------------------------------------------------------------------
 
 TEST(BmpShortFiles, PixelDataCutShortLoadsWithTheMissingBytesZero) {
-    const BmpSpec spec = TrueColor24(8, 4);
-    std::vector<uint8_t> file = Build(spec);
+    const BmpParts parts = TrueColor24(8, 4);
+    std::vector<uint8_t> file = Build(parts);
     file.resize(file.size() - 30);
     TBitmap bitmap;
     Load(bitmap, file);
-    std::vector<uint8_t> expected = spec.pixels;
+    std::vector<uint8_t> expected = parts.pixels;
     std::fill(expected.end() - 30, expected.end(), uint8_t(0));
     EXPECT_EQ(SectionBytes(bitmap), expected);
 }
@@ -395,7 +395,7 @@ TEST(BmpShortFiles, AnEmptyFileEmptiesTheBitmapWithoutError) {
 }
 
 TEST(BmpShortFiles, FilesEndingInsideTheHeadersFailWithTheirClass) {
-    BmpSpec s = Indexed8(4, 2, 16);
+    BmpParts s = Indexed8(4, 2, 16);
     s.colorsUsed = 16;
     const std::vector<uint8_t> file = Build(s);
     const auto cut = [&](size_t size) {
@@ -410,13 +410,13 @@ TEST(BmpShortFiles, FilesEndingInsideTheHeadersFailWithTheirClass) {
     // Inside the colour table.
     EXPECT_EQ(FailureOf<EReadError>(cut(14 + 40 + 10)), kReadError);
 
-    BmpSpec core = Indexed8(4, 2, 256);
+    BmpParts core = Indexed8(4, 2, 256);
     core.headerSize = 12;
     const std::vector<uint8_t> coreFile = Build(core);
     EXPECT_EQ(FailureOf<EInvalidGraphic>({coreFile.begin(), coreFile.begin() + 14 + 11}),
               kNotValid);
 
-    BmpSpec masks;
+    BmpParts masks;
     masks.width = 2;
     masks.height = 2;
     masks.bitCount = 16;
@@ -428,34 +428,34 @@ TEST(BmpShortFiles, FilesEndingInsideTheHeadersFailWithTheirClass) {
 }
 
 TEST(BmpShortFiles, TheByteCountLimitsTheReadOnALongerStream) {
-    const BmpSpec spec = TrueColor24(4, 2);
-    std::vector<uint8_t> bytes = Build(spec);
+    const BmpParts parts = TrueColor24(4, 2);
+    std::vector<uint8_t> bytes = Build(parts);
     const int64_t size = int64_t(bytes.size()) - 6;
     bytes.insert(bytes.end(), 64, 0xFF); // data of something else after the file
     TMemoryStream stream(bytes);
     TBitmap bitmap;
     ReadBmpStream(bitmap, stream, size);
-    std::vector<uint8_t> expected = spec.pixels;
+    std::vector<uint8_t> expected = parts.pixels;
     std::fill(expected.end() - 6, expected.end(), uint8_t(0));
     EXPECT_EQ(SectionBytes(bitmap), expected);
 }
 
 TEST(BmpShortFiles, LoadFromStreamStartsAtTheCurrentPosition) {
-    const BmpSpec spec = TrueColor24(3, 3);
+    const BmpParts parts = TrueColor24(3, 3);
     std::vector<uint8_t> bytes = {'j', 'u', 'n', 'k'};
-    const std::vector<uint8_t> file = Build(spec);
+    const std::vector<uint8_t> file = Build(parts);
     bytes.insert(bytes.end(), file.begin(), file.end());
     TMemoryStream stream(bytes);
     stream.SetPosition(4);
     TBitmap bitmap;
     bitmap.LoadFromStream(stream);
-    EXPECT_EQ(SectionBytes(bitmap), spec.pixels);
+    EXPECT_EQ(SectionBytes(bitmap), parts.pixels);
 }
 
 // ---- Image size -------------------------------------------------------------------------------
 
 TEST(BmpImageSize, AnImageSizeBeyondThePixelsReadsNoMoreThanTheSection) {
-    BmpSpec s = TrueColor24(4, 4);
+    BmpParts s = TrueColor24(4, 4);
     s.sizeImage = 0xF0000000; // several GB claimed
     std::vector<uint8_t> file = Build(s);
     file.insert(file.end(), 100, 0xAB); // more bytes than the section holds
@@ -465,7 +465,7 @@ TEST(BmpImageSize, AnImageSizeBeyondThePixelsReadsNoMoreThanTheSection) {
 }
 
 TEST(BmpImageSize, ASmallerImageSizeReadsOnlyThatMany) {
-    BmpSpec s = TrueColor24(4, 4);
+    BmpParts s = TrueColor24(4, 4);
     s.sizeImage = 8;
     TBitmap bitmap;
     Load(bitmap, Build(s));
@@ -476,8 +476,8 @@ TEST(BmpImageSize, ASmallerImageSizeReadsOnlyThatMany) {
 
 // ---- Bit fields -------------------------------------------------------------------------------
 
-BmpSpec Rgb565() {
-    BmpSpec s;
+BmpParts Rgb565() {
+    BmpParts s;
     s.width = 2;
     s.height = 2;
     s.bitCount = 16;
@@ -492,7 +492,7 @@ BmpSpec Rgb565() {
 }
 
 TEST(BmpBitFields, SixteenBitMasksAfterA40ByteHeaderComeBeforeTheEmptyTable) {
-    const BmpSpec s = Rgb565();
+    const BmpParts s = Rgb565();
     TBitmap bitmap;
     Load(bitmap, Build(s));
     EXPECT_EQ(bitmap.PixelFormat(), pf16bit);
@@ -504,7 +504,7 @@ TEST(BmpBitFields, SixteenBitMasksAfterA40ByteHeaderComeBeforeTheEmptyTable) {
 TEST(BmpBitFields, MasksThatCannotDescribePixelsAreNotValid) {
     for (const std::vector<uint32_t>& masks :
          {std::vector<uint32_t>{0, 0, 0}, std::vector<uint32_t>{0xF8000, 0x07E0, 0x001F}}) {
-        BmpSpec s = Rgb565();
+        BmpParts s = Rgb565();
         s.masks = masks;
         EXPECT_EQ(FailureOf<EInvalidGraphic>(Build(s)), kNotValid);
     }
@@ -514,46 +514,46 @@ TEST(BmpBitFields, MasksThatCannotDescribePixelsAreNotValid) {
 
 struct Refusal {
     const char* what;
-    BmpSpec spec;
+    BmpParts parts;
 };
 
 std::vector<Refusal> Refusals() {
-    const BmpSpec base = TrueColor24(4, 4);
+    const BmpParts base = TrueColor24(4, 4);
     std::vector<Refusal> r;
     const auto add = [&](const char* what, auto change) {
-        BmpSpec s = base;
+        BmpParts s = base;
         change(s);
         r.push_back({what, s});
     };
-    add("signature", [](BmpSpec& s) { s.type = 0x4142; });
-    add("planes", [](BmpSpec& s) { s.planes = 2; });
-    add("header size 16", [](BmpSpec& s) { s.headerSize = 16; });
-    add("header size 39", [](BmpSpec& s) { s.headerSize = 39; });
-    add("header larger than the file", [](BmpSpec& s) { s.headerSize = 0x7FFFFFF0; });
-    add("bit count 2", [](BmpSpec& s) { s.bitCount = 2; });
-    add("bit count 0", [](BmpSpec& s) { s.bitCount = 0; });
-    add("bit count 64", [](BmpSpec& s) { s.bitCount = 64; });
-    add("width 0", [](BmpSpec& s) { s.width = 0; });
-    add("negative width", [](BmpSpec& s) { s.width = -4; });
-    add("height 0", [](BmpSpec& s) { s.height = 0; });
-    add("JPEG compression", [](BmpSpec& s) { s.compression = 4; });
-    add("PNG compression", [](BmpSpec& s) { s.compression = 5; });
-    add("alpha bit fields", [](BmpSpec& s) { s.compression = 6; });
-    add("RLE8 at 4 bits", [](BmpSpec& s) { s.bitCount = 4, s.compression = BI_RLE8; });
-    add("RLE4 at 8 bits", [](BmpSpec& s) { s.bitCount = 8, s.compression = BI_RLE4; });
-    add("bit fields at 24 bits", [](BmpSpec& s) { s.compression = BI_BITFIELDS; });
+    add("signature", [](BmpParts& s) { s.type = 0x4142; });
+    add("planes", [](BmpParts& s) { s.planes = 2; });
+    add("header size 16", [](BmpParts& s) { s.headerSize = 16; });
+    add("header size 39", [](BmpParts& s) { s.headerSize = 39; });
+    add("header larger than the file", [](BmpParts& s) { s.headerSize = 0x7FFFFFF0; });
+    add("bit count 2", [](BmpParts& s) { s.bitCount = 2; });
+    add("bit count 0", [](BmpParts& s) { s.bitCount = 0; });
+    add("bit count 64", [](BmpParts& s) { s.bitCount = 64; });
+    add("width 0", [](BmpParts& s) { s.width = 0; });
+    add("negative width", [](BmpParts& s) { s.width = -4; });
+    add("height 0", [](BmpParts& s) { s.height = 0; });
+    add("JPEG compression", [](BmpParts& s) { s.compression = 4; });
+    add("PNG compression", [](BmpParts& s) { s.compression = 5; });
+    add("alpha bit fields", [](BmpParts& s) { s.compression = 6; });
+    add("RLE8 at 4 bits", [](BmpParts& s) { s.bitCount = 4, s.compression = BI_RLE8; });
+    add("RLE4 at 8 bits", [](BmpParts& s) { s.bitCount = 8, s.compression = BI_RLE4; });
+    add("bit fields at 24 bits", [](BmpParts& s) { s.compression = BI_BITFIELDS; });
     // Beyond 256 megapixels or 1 GiB of pixels: refused from the header alone.
-    add("400 megapixels", [](BmpSpec& s) { s.width = 20000, s.height = 20000, s.bitCount = 1; });
+    add("400 megapixels", [](BmpParts& s) { s.width = 20000, s.height = 20000, s.bitCount = 1; });
     add("a row past 256 megapixels",
-        [](BmpSpec& s) { s.width = 16384, s.height = -16385, s.bitCount = 32; });
-    add("most negative height", [](BmpSpec& s) { s.height = INT32_MIN; });
+        [](BmpParts& s) { s.width = 16384, s.height = -16385, s.bitCount = 32; });
+    add("most negative height", [](BmpParts& s) { s.height = INT32_MIN; });
     return r;
 }
 
 TEST(BmpRefusals, UnsupportedOrHostileLayoutsAreNotValidAndKeepThePicture) {
     for (const Refusal& refusal : Refusals()) {
         SCOPED_TRACE(refusal.what);
-        EXPECT_EQ(FailureOf<EInvalidGraphic>(Build(refusal.spec)), kNotValid);
+        EXPECT_EQ(FailureOf<EInvalidGraphic>(Build(refusal.parts)), kNotValid);
     }
 }
 
@@ -570,8 +570,8 @@ TEST(BmpRefusals, AMissingFileIsAnOpenErrorWithTheFullPath) {
 
 // ---- Compressed files -------------------------------------------------------------------------
 
-BmpSpec Rle8File() {
-    BmpSpec s;
+BmpParts Rle8File() {
+    BmpParts s;
     s.width = 4;
     s.height = 2;
     s.bitCount = 8;
@@ -614,7 +614,7 @@ TEST(BmpCompressed, Rle8FileDecodesToADeviceBitmapThatSavesTheFileUnchanged) {
 }
 
 TEST(BmpCompressed, Rle4FileWithAGapBeforeThePixelsDecodes) {
-    BmpSpec s;
+    BmpParts s;
     s.width = 5;
     s.height = 1;
     s.bitCount = 4;
@@ -638,7 +638,7 @@ TEST(BmpNotification, ALoadFiresOnChangeOnceAndAFailureNotAtAll) {
     Load(bitmap, Build(TrueColor24(2, 2)));
     EXPECT_EQ(changes, 1);
     EXPECT_TRUE(bitmap.Modified());
-    BmpSpec bad = TrueColor24(2, 2);
+    BmpParts bad = TrueColor24(2, 2);
     bad.planes = 3;
     EXPECT_THROW(Load(bitmap, Build(bad)), EInvalidGraphic);
     EXPECT_EQ(changes, 1);
