@@ -6,6 +6,7 @@
 #include "graphics/Exceptions.h"
 #include "graphics/Stream.h"
 #include "platform/Gdi.h"
+#include "platform/Screen.h"
 
 #include <algorithm>
 #include <bit>
@@ -627,6 +628,34 @@ TEST(BmpCompressed, Rle4FileWithAGapBeforeThePixelsDecodes) {
     const uint32_t one = Rgb(s.table[1]), two = Rgb(s.table[2]);
     EXPECT_EQ(Pixels(bitmap), (std::vector<uint32_t>{one, two, one, two, one}));
     EXPECT_EQ(bitmap.Description().dsBmih.biClrUsed, 16u);
+}
+
+TEST(BmpCompressed, ASixteenColourPaletteOnAPaletteDisplayUsesTheSystemColours) {
+    BmpParts s;
+    s.width = 2;
+    s.height = 1;
+    s.bitCount = 4;
+    s.compression = BI_RLE4;
+    s.table = GreyTable(16);
+    s.pixels = {2, 0x01, 0, 1};
+    const auto paletteOf = [&](int screenBits) {
+        platform::SetScreenForTesting({.bitsPerPixel = screenBits});
+        TBitmap bitmap;
+        Load(bitmap, Build(s));
+        platform::SetScreenForTesting({});
+        std::vector<platform::PALETTEENTRY> entries(16);
+        EXPECT_NE(bitmap.PaletteOf(), nullptr);
+        if (bitmap.PaletteOf() != nullptr)
+            platform::GetPaletteEntries(*bitmap.PaletteOf(), 0, entries);
+        return entries;
+    };
+    std::vector<platform::PALETTEENTRY> system(16);
+    platform::GetPaletteEntries(platform::SystemPalette16(), 0, system);
+    std::vector<platform::PALETTEENTRY> table;
+    for (const RGBQUAD& c : s.table)
+        table.push_back({c.rgbRed, c.rgbGreen, c.rgbBlue, 0});
+    EXPECT_EQ(paletteOf(32), table);
+    EXPECT_EQ(paletteOf(8), system);
 }
 
 // ---- Notification -----------------------------------------------------------------------------
