@@ -1,5 +1,7 @@
 #include "cli/Cli.h"
 
+#include "cli/PictureReaders.h"
+
 #include <array>
 #include <ostream>
 
@@ -12,7 +14,7 @@ constexpr std::string_view kProgram = "velmora-card";
 // Card-making commands join this table when they arrive.
 constexpr std::array kCommands{
     Command{"convert", "PICTURE OUT.bmp",
-            "decode a picture (bmp) and write it as an uncompressed 24-bit BMP", &RunConvert},
+            "decode a picture and write it as an uncompressed 24-bit BMP", &RunConvert},
 };
 
 void PrintUsageLine(std::ostream& stream, const Command& command) {
@@ -25,6 +27,7 @@ void PrintHelp(std::ostream& stream) {
         stream << "  " << command.name << ' ' << command.synopsis << "\n      " << command.summary
                << '\n';
     }
+    stream << "\npictures: " << KnownEndings() << '\n';
 }
 
 const Command* FindCommand(std::string_view name) {
