@@ -110,9 +110,10 @@ void TForm1::CreateMenus() {
     toolkit::AddItem(file, {"SaveAs1", "Save &As...", toolkit::scNone, "Save your QSL Card"},
                      [this] { Save1Click(); });
     toolkit::AddSeparator(file, "N3");
-    // Printing has no function yet: the items are there and do nothing.
-    toolkit::AddItem(file, {"Print1", "&Print", ShortCut('P', scCtrl), ""}, {});
-    toolkit::AddItem(file, {"PrintSetup1", "Prin&t Setup...", toolkit::scNone, ""}, {});
+    toolkit::AddItem(file, {"Print1", "&Print", ShortCut('P', scCtrl), ""},
+                     [this] { Print1Click(); });
+    toolkit::AddItem(file, {"PrintSetup1", "Prin&t Setup...", toolkit::scNone, ""},
+                     [this] { PrintSetup1Click(); });
     toolkit::AddSeparator(file, "N2");
     toolkit::AddItem(file, {"Exit1", "E&xit", toolkit::scNone, ""}, [this] { Exit1Click(); });
 

@@ -4,6 +4,7 @@
 #include "app/mnAbout.h"
 #include "app/mnSetup.h"
 #include "app/mnVelmora.h"
+#include "app/print/PrintDialogs.h"
 #include "app/toolkit/Menus.h"
 #include "app/toolkit/Style.h"
 #include "graphics/Bitmap.h"
@@ -257,15 +258,31 @@ TEST_F(MainWindowTest, PreviewContextMenuHasTheDesignedItems) {
                                      {"Undo1", "Undo", 16474, ""}});
 }
 
+// Print and Print Setup open their dialogs; here both are cancelled.
+struct CancelledPrintDialogs : velmora::print::PrintDialogProvider {
+    int shown = 0;
+    bool RunPrint(QPrinter&, velmora::print::PrintOptions&) override {
+        ++shown;
+        return false;
+    }
+    bool RunPageSetup(QPrinter&) override {
+        ++shown;
+        return false;
+    }
+};
+
 TEST_F(MainWindowTest, MenuItemsRunTheirHandlers) {
+    CancelledPrintDialogs printDialogs;
+    velmora::print::ScopedPrintDialogProvider printGuard(printDialogs);
     Form1->Show();
     ProcessEvents();
     Item("Parms1")->trigger();
     EXPECT_TRUE(velmora::Form3->isVisible());
     Item("About2")->trigger();
     EXPECT_TRUE(velmora::Form2->isVisible());
-    Item("Print1")->trigger(); // does nothing, and fails in nothing
+    Item("Print1")->trigger();
     Item("PrintSetup1")->trigger();
+    EXPECT_EQ(printDialogs.shown, 2);
     EXPECT_TRUE(boxes_.empty());
     Item("Exit1")->trigger();
     EXPECT_FALSE(Form1->isVisible());
