@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/StationProfile.h"
+#include "card/Background.h"
 #include "card/CardComposer.h"
 #include "clipbrd/Clipboard.h"
 #include "graphics/Bitmap.h"
@@ -25,6 +26,9 @@ struct CardState {
     FontDescription SavedFont;
     // A new one at every activation of the main window.
     std::unique_ptr<clipbrd::TClipboard> ClipboardObj;
+    // JpegImage, WorkBitmap and GifImage: made anew by every Find and template load, used by
+    // Save As afterwards.
+    card::BackgroundObjects Pictures;
 };
 
 class CardSession {

@@ -2,11 +2,23 @@
 // call-sign font and the setup window.
 #include "app/mnSetup.h"
 #include "app/mnVelmora.h"
+#include "app/progress/BusyIndicator.h"
+#include "card/Background.h"
 
 namespace velmora {
 
 void TForm1::Button2Click() {
-    // Putting the blank template in place when no background was chosen comes with issue 8.
+    // Until a background has been chosen, every Verify starts from a fresh copy of the blank
+    // card template, at its own size, and keeps a snapshot of it for Undo. A missing template
+    // ends Verify here, before anything is drawn.
+    if (OpenDialog1.FileName.empty()) {
+        CardSession& session = *this;
+        card::BackgroundObjects& pictures = session.State().Pictures;
+        pictures.OnProgress = progress::ProgressListener();
+        const progress::BusyIndicator busy(this, "Reading the blank card...");
+        session.CardBitmap().CopyFrom(&card::LoadBlankCard(pictures));
+        session.TakePicture();
+    }
     DrawBoxes();
 }
 
@@ -16,11 +28,26 @@ void TForm1::DrawBoxes() {
 }
 
 void TForm1::SelectFontColor1Click() {
-    // Choosing the text colour comes with issue 8.
+    // The dialog keeps the last colour chosen, which activation may since have reset in the
+    // card; a cancel therefore keeps the card's colour rather than taking the dialog's.
+    if (ColorDialog1.Execute())
+        State().TextColor = ColorDialog1.Color;
 }
 
 void TForm1::CallIDFont1Click() {
-    // Choosing the call-sign font comes with issue 8.
+    FontDescription& callId = State().CallIdFont;
+    graphics::TFont& font = FontDialog1.Font();
+    // Size first, then colour, name and style; taken back as style, size, colour and name.
+    font.SetSize(callId.size);
+    font.SetColor(callId.color);
+    font.SetName(callId.name);
+    font.SetStyle(callId.style);
+    if (!FontDialog1.Execute())
+        return;
+    callId.style = font.Style();
+    callId.size = font.Size();
+    callId.color = font.Color();
+    callId.name = font.Name();
 }
 
 void TForm1::Parms1Click() {

@@ -3,6 +3,9 @@
 #include "app/toolkit/Application.h"
 #include "app/toolkit/Form.h"
 #include "app/toolkit/Style.h"
+#include "graphics/Graphic.h"
+#include "graphics/ImageControl.h"
+#include "graphics/PictureFormats.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -13,11 +16,13 @@
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QLabel>
 #include <QPixmap>
 #include <QPointer>
 #include <QVBoxLayout>
 #include <array>
+#include <cstring>
 
 namespace toolkit {
 
@@ -48,7 +53,40 @@ class ReturnActivation {
     QPointer<QWidget> window_;
 };
 
-bool RunFileDialog(TOpenDialog& dialog, QFileDialog::AcceptMode mode) {
+// Pictures shown in the save dialog's preview panel are scaled into this box.
+constexpr int kPreviewWidth = 180;
+constexpr int kPreviewHeight = 140;
+
+// The preview panel beside the file list of a picture dialog: it follows the file under the
+// cursor and shows it through PicturePreview.
+void AddPreviewPanel(QFileDialog& files) {
+    auto* grid = qobject_cast<QGridLayout*>(files.layout());
+    if (grid == nullptr)
+        return;
+    auto* preview = new QLabel(&files);
+    preview->setObjectName(QStringLiteral("PicturePreview"));
+    preview->setFixedSize(kPreviewWidth + 4, kPreviewHeight + 4);
+    preview->setAlignment(Qt::AlignCenter);
+    preview->setFrameShape(QFrame::StyledPanel);
+    preview->setText(QStringLiteral("(None)"));
+    QObject::connect(&files, &QFileDialog::currentChanged, preview, [preview](const QString& path) {
+        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        const QImage picture = PicturePreview(FromQString(path), kPreviewWidth, kPreviewHeight);
+        QApplication::restoreOverrideCursor();
+        if (picture.isNull()) {
+            preview->setPixmap(QPixmap());
+            preview->setText(QStringLiteral("(None)"));
+        } else {
+            preview->setPixmap(QPixmap::fromImage(picture));
+        }
+    });
+    grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1);
+}
+
+enum class Preview { None, Picture };
+
+bool RunFileDialog(TOpenDialog& dialog, QFileDialog::AcceptMode mode,
+                   Preview preview = Preview::None) {
     ReturnActivation owner;
     QFileDialog files(owner.window(), ToQString(dialog.Title), ToQString(dialog.InitialDir),
                       ToQString(ToQtFilter(dialog.Filter)));
@@ -58,6 +96,11 @@ bool RunFileDialog(TOpenDialog& dialog, QFileDialog::AcceptMode mode) {
                                                       : QFileDialog::AnyFile);
     // Saving replaces an existing file without a question, as the program was designed.
     files.setOption(QFileDialog::DontConfirmOverwrite);
+    if (preview == Preview::Picture) {
+        // The panel needs Qt's own dialog; a desktop's native one has no room for it.
+        files.setOption(QFileDialog::DontUseNativeDialog);
+        AddPreviewPanel(files);
+    }
     if (!dialog.DefaultExt.empty())
         files.setDefaultSuffix(ToQString(dialog.DefaultExt));
     if (!dialog.FileName.empty()) {
@@ -108,7 +151,7 @@ class QtDialogProvider : public DialogProvider {
         return RunFileDialog(dialog, QFileDialog::AcceptOpen);
     }
     bool RunSave(TSavePictureDialog& dialog) override {
-        return RunFileDialog(dialog, QFileDialog::AcceptSave);
+        return RunFileDialog(dialog, QFileDialog::AcceptSave, Preview::Picture);
     }
     bool RunColor(TColorDialog& dialog) override {
         ReturnActivation owner;
@@ -205,6 +248,10 @@ ScopedDialogProvider::~ScopedDialogProvider() {
 bool TOpenDialog::Execute() {
     return Dialogs().RunOpen(*this);
 }
+TSavePictureDialog::TSavePictureDialog() {
+    Filter = graphics::GraphicFilter(graphics::TGraphic::Class());
+}
+
 bool TSavePictureDialog::Execute() {
     return Dialogs().RunSave(*this);
 }
@@ -220,6 +267,42 @@ TFontDialog::TFontDialog() {
 
 bool TFontDialog::Execute() {
     return Dialogs().RunFont(*this);
+}
+
+QImage PicturePreview(const std::string& path, int width, int height) {
+    if (width <= 0 || height <= 0)
+        return {};
+    graphics::TImage image;
+    image.SetSize(width, height);
+    image.SetProportional(true);
+    image.SetCenter(true);
+    graphics::TPaintBuffer buffer(width, height);
+    graphics::TCanvas& canvas = buffer.Canvas();
+    canvas.Brush().SetColor(graphics::clBtnFace);
+    canvas.FillArea({0, 0, width, height});
+    try {
+        // The class the format list names for the extension reads the file, as the picture
+        // holder does everywhere; a broken or foreign file just shows nothing.
+        image.Picture().LoadFromFile(path);
+        if (image.Picture().HeldGraphic() == nullptr || image.Picture().HeldGraphic()->Empty())
+            return {};
+        image.Paint(canvas);
+    } catch (...) {
+        return {};
+    }
+    QImage result(width, height, QImage::Format_RGB32);
+    // Rows are blue, green, red, unused: Qt's RGB32 on a little-endian machine, once the unused
+    // byte reads as opaque.
+    for (int y = 0; y < height; ++y) {
+        const auto row = buffer.Row(y);
+        auto* out = reinterpret_cast<uint32_t*>(result.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            uint32_t pixel;
+            std::memcpy(&pixel, row.data() + size_t(x) * 4, 4);
+            out[x] = pixel | 0xFF000000u;
+        }
+    }
+    return result;
 }
 
 std::string ToQtFilter(const std::string& filter) {

@@ -6,6 +6,7 @@
 #include "graphics/Color.h"
 #include "graphics/Tools.h"
 
+#include <QImage>
 #include <memory>
 #include <string>
 
@@ -24,11 +25,20 @@ class TOpenDialog {
     bool Execute();
 };
 
-// The save dialog for pictures; its preview panel is left out.
+// The save dialog for pictures. Its filter is built when it is made, from the picture format
+// list as the modules have filled it: an "All" entry, then one entry per registered format. Its
+// preview panel shows the picture file under the cursor.
 class TSavePictureDialog : public TOpenDialog {
   public:
+    TSavePictureDialog();
     bool Execute();
 };
+
+// What the picture dialogs' preview panel shows for a file: the picture read by the class the
+// format list names for its extension, drawn by our own image control scaled down to fit
+// width x height (keeping its proportions, centred, never enlarged) on the button face. A null
+// image when the file is no picture we can read.
+QImage PicturePreview(const std::string& path, int width, int height);
 
 class TColorDialog {
   public:
