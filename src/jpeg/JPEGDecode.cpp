@@ -2,8 +2,10 @@
 // (libjpeg-turbo's JCS_EXT_BGR), or as palette indices through libjpeg's colour quantizers.
 #include "jpeg/JPEGCodec.h"
 #include "jpeg/JPEGImage.h"
+#include "platform/Gdi.h"
 #include "platform/Surface.h"
 
+#include <algorithm>
 #include <exception>
 #include <jerror.h>
 #include <span>
@@ -62,7 +64,7 @@ void CheckPixelLimit(const jpeg_decompress_struct& cinfo, RowLayout layout) {
 
 // The logical palette of libjpeg's colour map: grey entries for grey output, otherwise the
 // map's components in blue, green, red order.
-platform::HPALETTE ColorMapToPalette(const jpeg_decompress_struct& cinfo) {
+platform::LOGPALETTE ColorMapToPalette(const jpeg_decompress_struct& cinfo) {
     platform::LOGPALETTE palette;
     palette.palVersion = 0x300;
     const int count = cinfo.actual_number_of_colors;
@@ -78,7 +80,49 @@ platform::HPALETTE ColorMapToPalette(const jpeg_decompress_struct& cinfo) {
             entry.peBlue = cinfo.colormap[0][i];
         }
     }
-    return platform::CreatePalette(palette);
+    return palette;
+}
+
+// The bitmap's storage for the output: a bottom-up DIB section of 24 bits, or of 8 bits with the
+// colour map as palette and colour table, as the bitmap's own pixel format and sizing make it.
+// Made here directly, because every row is written by the decoder: filling a picture of many
+// megapixels white first would cost as much as a good part of the decoding.
+void MakeOutputStorage(const jpeg_decompress_struct& cinfo, RowLayout layout,
+                       graphics::TBitmap& target) {
+    platform::BITMAPINFO info;
+    info.bmiHeader.biSize = 40;
+    info.bmiHeader.biWidth = int32_t(cinfo.output_width);
+    info.bmiHeader.biHeight = int32_t(cinfo.output_height);
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = layout == RowLayout::Indices ? 8 : 24;
+    graphics::TNewBitmapImage parts;
+    if (cinfo.colormap != nullptr) {
+        const platform::LOGPALETTE palette = ColorMapToPalette(cinfo);
+        for (const platform::PALETTEENTRY& e : palette.palPalEntry)
+            info.bmiColors.push_back({e.peBlue, e.peGreen, e.peRed, 0});
+        parts.palette = platform::CreatePalette(palette);
+        if (!parts.palette)
+            graphics::RaiseOutOfResources();
+    }
+    parts.storage =
+        platform::CreateDIBSection(&platform::GetScreenDC(), info, platform::DIB_RGB_COLORS);
+    if (!parts.storage ||
+        platform::GetObject(*parts.storage, parts.description) != platform::kDibSectionObjectSize)
+        graphics::RaiseOutOfResources();
+    target.InstallImage(std::move(parts));
+}
+
+// Rows the decoding did not reach (it was stopped or failed) are white, as new bitmap area is.
+void WhitenRowsFrom(graphics::TBitmap& target, int first) {
+    if (target.Empty() || first >= target.Height())
+        return;
+    uint8_t white = 0xFF;
+    if (target.PixelFormat() == graphics::pf8bit && target.PaletteHandle() != nullptr)
+        white = uint8_t(platform::GetNearestPaletteIndex(*target.PaletteHandle(),
+                                                         platform::RGB(255, 255, 255)));
+    const size_t used = size_t(target.Width()) * (target.PixelFormat() == graphics::pf8bit ? 1 : 3);
+    for (int y = first; y < target.Height(); ++y)
+        std::ranges::fill(target.RowAddress(y).first(used), white);
 }
 
 uint8_t Scale(unsigned a, unsigned b) {
@@ -161,17 +205,23 @@ void TJPEGImage::Decode(graphics::TBitmap& target) {
         Progress(graphics::psStarting, 0, false, {}, std::string());
         // With two-pass quantization this runs the colour statistics over the whole image.
         codec::Run(decoder, [&] { jpeg_start_decompress(&cinfo); });
-        target.SetSize(int(cinfo.output_width), int(cinfo.output_height));
-        if (cinfo.colormap != nullptr) {
-            target.SetPaletteHandle(ColorMapToPalette(cinfo));
+        MakeOutputStorage(cinfo, layout, target);
+        if (cinfo.colormap != nullptr)
             SetPaletteModified(true);
-        }
         ReadRows(decoder, target, layout);
         codec::Run(decoder, [&] { jpeg_finish_decompress(&cinfo); });
         completed = true;
     } catch (const graphics::EAbort&) {
     } catch (...) {
         failure = std::current_exception();
+    }
+    if (!completed) {
+        try {
+            WhitenRowsFrom(target, int(cinfo.output_scanline));
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
     }
 
     try {

@@ -544,16 +544,6 @@ TEST_F(JpegProgressFixture, LibraryProgressRulesStepByStep) {
     EXPECT_EQ(events_.size(), 3u);
 }
 
-TEST_F(JpegProgressFixture, WithoutAnOwnerNothingIsReported) {
-    jpeg::codec::Decompressor decoder(nullptr);
-    decoder.Create();
-    EXPECT_EQ(decoder.cinfo.progress, nullptr);
-    decoder.cinfo.progress = &decoder.progress.pub; // a record without owner
-    fakeNow = 5000;
-    jpeg::codec::LibraryProgress(reinterpret_cast<j_common_ptr>(&decoder.cinfo));
-    EXPECT_EQ(decoder.progress.lastTime, 0u);
-}
-
 // ---- EAbort from a listener.
 
 TEST_F(JpegProgressFixture, AbortKeepsTheRowsDecodedSoFar) {
@@ -718,12 +708,6 @@ TEST(JpegGraphic, TheFormatListKnowsJpegAndJpg) {
     jpeg::InitializeJPEGImageUnit();
 }
 
-TEST(JpegGraphic, AJpegPictureIsNotResized) {
-    jpeg::TJPEGImage picture;
-    EXPECT_THROW(picture.SetWidth(10), graphics::EInvalidGraphicOperation);
-    EXPECT_THROW(picture.SetHeight(10), graphics::EInvalidGraphicOperation);
-}
-
 // ---- The libjpeg glue's own failure paths.
 
 class ShortWriteStream : public graphics::TMemoryStream {
@@ -779,27 +763,6 @@ TEST(JpegCodec, StreamExceptionsPassOutsideTheLibraryUnchanged) {
                                       jpeg_read_header(&decoder.cinfo, TRUE);
                                   }),
                  std::runtime_error);
-}
-
-TEST(JpegCodec, WarningsAreDroppedUncounted) {
-    // A JPEG cut in its scan data: libjpeg warns about the premature end, and decodes.
-    const std::vector<uint8_t> whole = ReadFileBytes(CorpusPath(kBaseline));
-    graphics::TMemoryStream stream(std::vector<uint8_t>(whole.begin(), whole.begin() + 3000));
-    jpeg::codec::Decompressor decoder;
-    decoder.Create();
-    jpeg_decompress_struct& cinfo = decoder.cinfo;
-    std::vector<uint8_t> row(227 * 3);
-    jpeg::codec::Run(decoder, [&] {
-        decoder.AttachSource(stream);
-        jpeg_read_header(&cinfo, TRUE);
-        jpeg_start_decompress(&cinfo);
-        while (cinfo.output_scanline < cinfo.output_height) {
-            JSAMPROW address = row.data();
-            jpeg_read_scanlines(&cinfo, &address, 1);
-        }
-        jpeg_finish_decompress(&cinfo);
-    });
-    EXPECT_EQ(decoder.error.pub.num_warnings, 0);
 }
 
 } // namespace
