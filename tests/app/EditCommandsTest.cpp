@@ -1,0 +1,228 @@
+// Copy, Cut and Paste of the main window against the system clipboard, and the card canvas's
+// drawing tools after Undo (a new bitmap object) and after Paste (the same object).
+#include "CardTestSupport.h"
+#include "clipbrd/Clipboard.h"
+
+#include <QAction>
+#include <QImage>
+
+namespace {
+
+using apptest::EditTest;
+using apptest::kGreen;
+using apptest::kRed;
+using apptest::kWhite;
+using apptest::Pixels;
+using apptest::PixelsOf;
+using apptest::SolidBitmap;
+
+class EditCommandsTest : public EditTest {
+  protected:
+    // What a fresh bitmap loads from the clipboard.
+    Pixels ClipboardPixels() {
+        clipbrd::TClipboard clipboard;
+        graphics::TBitmap loaded;
+        loaded.CopyFrom(&clipboard);
+        return PixelsOf(&loaded);
+    }
+    void PutText(const char* text) {
+        clipbrd::TClipboard clipboard;
+        clipboard.SetAsText(text);
+    }
+    void PutPicture(graphics::TBitmap& bitmap) {
+        clipbrd::TClipboard clipboard;
+        clipboard.CopyFrom(&bitmap);
+    }
+    QAction* Item(const char* name) const {
+        return form_->findChild<QAction*>(QString::fromLatin1(name));
+    }
+    // A card with something on it: a red background and the overlay.
+    void MakeComposedCard() {
+        FindBackground(graphics::clRed);
+        Verify();
+        ASSERT_FALSE(CardPixels().AllEqual(kRed));
+    }
+};
+
+TEST_F(EditCommandsTest, CopyThenPasteGivesIdenticalPixels) {
+    MakeComposedCard();
+    const Pixels composed = CardPixels();
+
+    form_->Copy2Click();
+    EXPECT_EQ(CardPixels(), composed); // Copy leaves the card alone
+    EXPECT_EQ(form_->History.Count(), 1u);
+    EXPECT_EQ(platform::GetOpenClipboardWindow(), 0u);
+
+    FindBackground(graphics::clBlue);
+    form_->Paste2Click();
+    EXPECT_EQ(CardPixels(), composed);
+    EXPECT_EQ(Card().Width(), 495);
+    EXPECT_EQ(Card().Height(), 315);
+    // A true-colour card has no palette: the bitmap alone goes on the clipboard.
+    clipbrd::TClipboard clipboard;
+    EXPECT_TRUE(clipboard.HasFormat(platform::CF_BITMAP));
+    EXPECT_FALSE(clipboard.HasFormat(platform::CF_PALETTE));
+}
+
+TEST_F(EditCommandsTest, CopyReplacesEarlierContentsTextIncluded) {
+    PutText("73 de DL1ABC");
+    MakeComposedCard();
+    form_->Copy2Click();
+
+    clipbrd::TClipboard clipboard;
+    EXPECT_FALSE(clipboard.HasFormat(platform::CF_TEXT));
+    EXPECT_EQ(clipboard.AsText(), "");
+    EXPECT_EQ(ClipboardPixels(), CardPixels());
+}
+
+TEST_F(EditCommandsTest, PasteWithOnlyTextFailsAndLeavesTheCard) {
+    MakeComposedCard();
+    const Pixels before = CardPixels();
+    graphics::TBitmap* cardObject = &Card();
+    PutText("not a picture");
+
+    Item("Paste2")->trigger();
+
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, "Velmora");
+    EXPECT_EQ(boxes_[0].text, "Unsupported clipboard format.");
+    EXPECT_EQ(&Card(), cardObject);
+    EXPECT_EQ(CardPixels(), before);
+    EXPECT_EQ(platform::GetOpenClipboardWindow(), 0u);
+    EXPECT_EQ(clipbrd::TClipboard().AsText(), "not a picture");
+}
+
+TEST_F(EditCommandsTest, PasteOnAnEmptyClipboardFailsTheSameWay) {
+    const Pixels before = CardPixels();
+    Run(&velmora::TForm1::Paste2Click);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, "Unsupported clipboard format.");
+    EXPECT_EQ(CardPixels(), before);
+}
+
+// The card takes the pasted picture's size, without fitting or a snapshot; the preview still
+// shows it across its whole area.
+TEST_F(EditCommandsTest, PasteOfASmallerPictureMakesTheCardThatSize) {
+    FindBackground(graphics::clRed);
+    auto small = SolidBitmap(200, 100, graphics::clLime);
+    PutPicture(*small);
+
+    form_->Paste2Click();
+    EXPECT_EQ(Card().Width(), 200);
+    EXPECT_EQ(Card().Height(), 100);
+    EXPECT_TRUE(CardPixels().AllEqual(kGreen));
+    EXPECT_EQ(form_->History.Count(), 1u);
+
+    const QImage shown = form_->Image1->Rendered();
+    ASSERT_EQ(shown.width(), 495);
+    ASSERT_EQ(shown.height(), 315);
+    for (const QPoint p : {QPoint(0, 0), QPoint(494, 0), QPoint(0, 314), QPoint(494, 314)})
+        EXPECT_EQ(shown.pixel(p) & 0xFFFFFF, kGreen) << p.x() << "," << p.y();
+
+    // The overlay is drawn at its fixed places and clipped to the smaller card.
+    Verify();
+    EXPECT_EQ(Card().Width(), 200);
+    EXPECT_EQ(Card().Height(), 100);
+    EXPECT_FALSE(CardPixels().AllEqual(kGreen));
+}
+
+// Cut copies the card as it was and then clears it to white, whatever brush the overlay left.
+TEST_F(EditCommandsTest, CutAfterVerifyCopiesTheCardAndClearsItToWhite) {
+    MakeComposedCard();
+    ASSERT_EQ(form_->CardCanvas().Brush().Style(), graphics::bsClear);
+    const Pixels composed = CardPixels();
+
+    form_->Cut2Click();
+    EXPECT_TRUE(CardPixels().AllEqual(kWhite));
+    EXPECT_EQ(ClipboardPixels(), composed);
+    EXPECT_EQ(form_->History.Count(), 1u); // Cut takes no snapshot
+    // The canvas keeps the brush it had: the next drawing behaves as before the Cut.
+    EXPECT_EQ(form_->CardCanvas().Brush().Style(), graphics::bsClear);
+}
+
+TEST_F(EditCommandsTest, CutAfterUndoClearsTheCardToWhite) {
+    FindBackground(graphics::clRed);
+    Verify();
+    form_->Undo2Click();
+    ASSERT_EQ(form_->CardCanvas().Brush().Style(), graphics::bsSolid);
+
+    form_->Cut2Click();
+    EXPECT_TRUE(CardPixels().AllEqual(kWhite));
+    EXPECT_TRUE(ClipboardPixels().AllEqual(kRed));
+}
+
+// Undo after a Cut goes to the newest snapshot, not to the card just before the Cut.
+TEST_F(EditCommandsTest, CutThenUndoGoesBackToTheNewestSnapshot) {
+    MakeComposedCard();
+    form_->Cut2Click();
+    form_->Undo2Click();
+    EXPECT_TRUE(CardPixels().AllEqual(kRed));
+    EXPECT_TRUE(form_->History.Empty());
+}
+
+// When the clipboard cannot be opened, Copy, Cut and Paste stop with the error and the card
+// stays as it was: Cut does not clear a card it could not copy.
+TEST_F(EditCommandsTest, AClipboardHeldElsewhereStopsEveryCommandBeforeTheCardChanges) {
+    MakeComposedCard();
+    const Pixels before = CardPixels();
+    constexpr platform::HWND kOtherProgram = 0x5150;
+    ASSERT_TRUE(platform::OpenClipboard(kOtherProgram));
+
+    Run(&velmora::TForm1::Copy2Click);
+    Run(&velmora::TForm1::Cut2Click);
+    Run(&velmora::TForm1::Paste2Click);
+
+    ASSERT_EQ(boxes_.size(), 3u);
+    for (const auto& box : boxes_)
+        EXPECT_EQ(box.text, "Cannot open clipboard.");
+    EXPECT_EQ(CardPixels(), before);
+    EXPECT_EQ(platform::GetOpenClipboardWindow(), kOtherProgram);
+    platform::CloseClipboard();
+}
+
+// Undo assigns a picture: the card is a new bitmap object whose canvas starts from the default
+// tools. Paste loads into the card bitmap itself, so the tools the overlay set stay.
+TEST_F(EditCommandsTest, UndoResetsTheCanvasToolsButPasteKeepsThem) {
+    MakeComposedCard();
+    form_->Copy2Click();
+    graphics::TCanvas* canvas = &form_->CardCanvas();
+    ASSERT_EQ(canvas->Brush().Style(), graphics::bsClear);
+    ASSERT_EQ(canvas->Pen().Mode(), graphics::pmMask);
+    ASSERT_TRUE(canvas->Font().Style().Contains(graphics::fsBold));
+
+    form_->Paste2Click();
+    EXPECT_EQ(&form_->CardCanvas(), canvas);
+    EXPECT_EQ(canvas->Brush().Style(), graphics::bsClear);
+    EXPECT_EQ(canvas->Pen().Mode(), graphics::pmMask);
+    EXPECT_TRUE(canvas->Font().Style().Contains(graphics::fsBold));
+
+    form_->Undo2Click();
+    graphics::TCanvas& fresh = form_->CardCanvas();
+    EXPECT_EQ(fresh.Brush().Style(), graphics::bsSolid);
+    EXPECT_EQ(fresh.Brush().Color(), graphics::clWhite);
+    EXPECT_EQ(fresh.Pen().Mode(), graphics::pmCopy);
+    EXPECT_EQ(fresh.Font().Name(), "MS Sans Serif");
+    EXPECT_EQ(fresh.Font().Size(), 8);
+    EXPECT_TRUE(fresh.Font().Style().Empty());
+}
+
+// Every way to the commands runs them: the Edit menu and the preview's context menu.
+TEST_F(EditCommandsTest, TheEditMenuAndTheContextMenuRunTheClipboardCommands) {
+    MakeComposedCard();
+    const Pixels composed = CardPixels();
+
+    Item("Copy1")->trigger();
+    EXPECT_EQ(ClipboardPixels(), composed);
+    Item("Cut1")->trigger();
+    EXPECT_TRUE(CardPixels().AllEqual(kWhite));
+    Item("Paste1")->trigger();
+    EXPECT_EQ(CardPixels(), composed);
+
+    Item("Cut2")->trigger();
+    EXPECT_TRUE(CardPixels().AllEqual(kWhite));
+    Item("Copy2")->trigger();
+    EXPECT_TRUE(ClipboardPixels().AllEqual(kWhite));
+    EXPECT_TRUE(boxes_.empty());
+}
+
+} // namespace
