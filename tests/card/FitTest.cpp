@@ -222,6 +222,12 @@ TEST(Fit, EmptySourceGivesTheBlackFrame) {
     for (TColor c : PixelsOf(*fitted))
         ASSERT_EQ(c, graphics::clBlack);
     EXPECT_EQ(Resize(nullptr, 8, 8)->Width(), 8);
+
+    // A picture so flat that its drawn height truncates to 0 leaves the frame black.
+    EXPECT_EQ(PlaceInFrame(1000, 1, kPreviewWidth, kPreviewHeight).drawnHeight, 0);
+    auto line = Resize(QuadrantPicture(1000, 1), kPreviewWidth, kPreviewHeight);
+    for (TColor c : PixelsOf(*line))
+        ASSERT_EQ(c, graphics::clBlack);
 }
 
 TEST(Fit, NeedsFitComparesWithTheCardAsItIsNow) {
