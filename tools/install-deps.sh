@@ -10,4 +10,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
     qt6-base-dev libgl-dev libfreetype-dev libfontconfig-dev libjpeg62-turbo-dev \
     fonts-liberation2 fonts-dejavu-core \
     libgtest-dev libgmock-dev googletest libbenchmark-dev \
-    xvfb xauth xclip
+    xvfb xauth xclip \
+    clang libclang-rt-14-dev
