@@ -3,8 +3,10 @@
 #include "graphics/Exceptions.h"
 #include "graphics/Stream.h"
 
+#include <QDesktopServices>
 #include <QFileInfo>
 #include <QTextBrowser>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <cstdint>
 #include <filesystem>
@@ -37,8 +39,15 @@ THelpViewer::THelpViewer(QWidget* owner) : QWidget(owner, Qt::Window) {
     resize(640, 560);
     browser_ = new QTextBrowser(this);
     browser_->setObjectName(QStringLiteral("HelpText"));
-    browser_->setOpenLinks(true);
-    browser_->setOpenExternalLinks(false);
+    // The page is set as text, not loaded from a URL, so its links are followed here: a link
+    // inside the page scrolls to its place, anything else goes to the desktop's own handler.
+    browser_->setOpenLinks(false);
+    connect(browser_, &QTextBrowser::anchorClicked, this, [this](const QUrl& link) {
+        if (link.isRelative() && link.path().isEmpty() && link.hasFragment())
+            browser_->scrollToAnchor(link.fragment());
+        else
+            QDesktopServices::openUrl(link);
+    });
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(browser_);

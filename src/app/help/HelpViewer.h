@@ -10,6 +10,8 @@ class QTextBrowser;
 namespace help {
 
 class THelpViewer : public QWidget {
+    Q_OBJECT
+
   public:
     // The viewer belongs to owner (it closes with it) but is a window of its own.
     explicit THelpViewer(QWidget* owner);
