@@ -45,6 +45,8 @@ class ScopedPrintDialogProvider {
 // The "Card" page of the print dialog: one card per page or a sheet with cut marks, and the
 // printer offset in millimetres.
 class CardOptionsPage : public QWidget {
+    Q_OBJECT
+
   public:
     explicit CardOptionsPage(const PrintOptions& options, QWidget* parent = nullptr);
     PrintOptions Options() const;
