@@ -11,4 +11,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
     fonts-liberation2 fonts-dejavu-core \
     libgtest-dev libgmock-dev googletest libbenchmark-dev \
     xvfb xauth xclip \
+    poppler-utils desktop-file-utils appstream \
     clang libclang-rt-14-dev
