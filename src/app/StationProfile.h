@@ -49,6 +49,13 @@ inline constexpr std::array<ProfileKey, 11> kProfileKeys{{
 // The executable's file name with its extension replaced by ".ini" (added when it has none).
 std::string ProfilePathFor(const std::string& exeName);
 
+// Where the program keeps its profile: ProfilePathFor(exeName) while the executable's folder can
+// be written (a build tree, a user's own install). An installed program in a folder it cannot
+// write keeps the file of that name in the user's configuration folder instead
+// ($XDG_CONFIG_HOME/velmora, else ~/.config/velmora), made here when missing; without either
+// variable the profile stays beside the executable.
+std::string ProfileLocationFor(const std::string& exeName);
+
 // Every key, empty when missing; a missing or unreadable file reads as empty values.
 StationProfile ReadProfile(const toolkit::TIniFile& file);
 // Every key in order, each written at once; the first refused write raises its error and the

@@ -156,7 +156,7 @@ void TForm1::CreateMenus() {
 
 void TForm1::FormCreate() {
     // 1. The station profile, into the fields that show it.
-    store_ = std::make_unique<ProfileStore>(ProfilePathFor(toolkit::Application().ExeName()));
+    store_ = std::make_unique<ProfileStore>(ProfileLocationFor(toolkit::Application().ExeName()));
     store_->Values = ReadProfile(store_->IniFile);
     const StationProfile& profile = store_->Values;
     LabeledEdit1->SetText(profile.CALLID);
@@ -221,7 +221,8 @@ card::CardData TForm1::CurrentCardData() const {
 
 ProfileStore& TForm1::Store() {
     if (!store_)
-        store_ = std::make_unique<ProfileStore>(ProfilePathFor(toolkit::Application().ExeName()));
+        store_ =
+            std::make_unique<ProfileStore>(ProfileLocationFor(toolkit::Application().ExeName()));
     return *store_;
 }
 
