@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include "cli/CardCommand.h"
 #include "cli/PictureReaders.h"
 
 #include <array>
@@ -28,6 +29,8 @@ void PrintHelp(std::ostream& stream) {
                << '\n';
     }
     stream << "\npictures: " << KnownEndings() << '\n';
+    stream << "\nMaking cards (the first argument is an option):\n";
+    PrintCardHelp(stream);
 }
 
 const Command* FindCommand(std::string_view name) {
@@ -56,6 +59,11 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         PrintHelp(out);
         return kExitSuccess;
+    }
+    // Card making is the program's main use and takes options only, no command name.
+    if (args[0].starts_with("-")) {
+        CommandIo io{out, err};
+        return RunCards(args, io);
     }
     const Command* command = FindCommand(args[0]);
     if (command == nullptr) {

@@ -1,0 +1,601 @@
+#include "cli/Adif.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+namespace cli::adif {
+
+namespace {
+
+char UpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+}
+
+std::string UpperCopy(std::string_view text) {
+    std::string result(text);
+    std::transform(result.begin(), result.end(), result.begin(), UpperAscii);
+    return result;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return UpperAscii(x) == UpperAscii(y);
+           });
+}
+
+size_t FindNoCase(std::string_view text, std::string_view needle, size_t from) {
+    if (from > text.size())
+        return std::string_view::npos;
+    const auto found =
+        std::search(text.begin() + std::ptrdiff_t(from), text.end(), needle.begin(), needle.end(),
+                    [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
+    return found == text.end() ? std::string_view::npos : size_t(found - text.begin());
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+// A length of at most 18 decimal digits, which cannot overflow 64 bits; anything else is none.
+std::optional<uint64_t> ParseLength(std::string_view digits) {
+    if (digits.empty() || digits.size() > 18)
+        return std::nullopt;
+    uint64_t value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + uint64_t(c - '0');
+    }
+    return value;
+}
+
+// Collects the records of either format: opens a record at its first tag, marks it damaged at
+// most once (the first fault is the one worth reporting), and numbers records as they close.
+class RecordCollector {
+  public:
+    bool Open() const { return open_; }
+    Record& Current() { return current_; }
+
+    void Begin(uint64_t offset) {
+        if (open_)
+            return;
+        current_ = Record{};
+        current_.offset = offset;
+        open_ = true;
+    }
+    void Damage(uint64_t offset, std::string message) {
+        Begin(offset);
+        if (!current_.Damaged()) {
+            current_.damage = std::move(message);
+            current_.damageOffset = offset;
+        }
+    }
+    // A record with neither fields nor damage (an <EOR> after another) is not a record.
+    void Finish() {
+        if (!open_)
+            return;
+        open_ = false;
+        if (current_.fields.empty() && !current_.Damaged())
+            return;
+        current_.number = records_.size() + 1;
+        records_.push_back(std::move(current_));
+    }
+    void Discard() { open_ = false; }
+    bool Empty() const { return records_.empty(); }
+    std::vector<Record> Take() { return std::move(records_); }
+
+  private:
+    std::vector<Record> records_;
+    Record current_;
+    bool open_ = false;
+};
+
+// ---- The tagged form (.adi) --------------------------------------------------------------------
+
+class AdiReader {
+  public:
+    explicit AdiReader(std::string_view text) : text_(text) {}
+
+    std::vector<Record> Read() {
+        SkipHeaderText();
+        while (ReadTag()) {
+        }
+        if (records_.Open() && (!records_.Current().fields.empty()))
+            records_.Damage(records_.Current().offset, "the log ends before this record's <EOR>");
+        records_.Finish();
+        return records_.Take();
+    }
+
+  private:
+    // A file that does not begin with '<' starts with header text, which may hold anything
+    // (even '<'), up to <EOH>. A file without <EOH> has no recognisable header: its records are
+    // read from the start, and the text before the first tag is ignored like any text between
+    // fields. Header fields in a file that begins with '<' are dropped when <EOH> is met.
+    void SkipHeaderText() {
+        if (text_.empty() || text_[0] == '<')
+            return;
+        const size_t eoh = FindNoCase(text_, "<EOH>", 0);
+        if (eoh == std::string_view::npos)
+            return;
+        pos_ = eoh + 5;
+        headerPossible_ = false;
+    }
+
+    // Reads the next tag and its data; false at the end of the text.
+    bool ReadTag() {
+        const size_t lt = text_.find('<', pos_);
+        if (lt == std::string_view::npos)
+            return false;
+        const size_t gt = text_.find('>', lt + 1);
+        if (gt == std::string_view::npos) {
+            records_.Damage(lt, "a tag without its closing '>'");
+            return false;
+        }
+        const std::string_view inside = text_.substr(lt + 1, gt - lt - 1);
+        // Text between fields is ignored, and a '<' in it starts no tag when another '<' comes
+        // before the next '>'.
+        if (inside.find('<') != std::string_view::npos) {
+            pos_ = lt + 1;
+            return true;
+        }
+        const size_t colon = inside.find(':');
+        const std::string_view name = inside.substr(0, colon);
+        if (EqualNoCase(name, "EOR")) {
+            records_.Finish();
+            pos_ = gt + 1;
+            return true;
+        }
+        if (EqualNoCase(name, "EOH")) {
+            if (headerPossible_ && records_.Empty())
+                records_.Discard();
+            headerPossible_ = false;
+            pos_ = gt + 1;
+            return true;
+        }
+        if (colon == std::string_view::npos)
+            return SkipDamagedRecord(lt, "the tag <" + std::string(inside) + "> has no length");
+
+        const std::string_view rest = inside.substr(colon + 1);
+        const size_t typeColon = rest.find(':');
+        const std::string_view lengthText = rest.substr(0, typeColon);
+        const std::string_view type =
+            typeColon == std::string_view::npos ? std::string_view{} : rest.substr(typeColon + 1);
+        const std::optional<uint64_t> length = ParseLength(lengthText);
+        if (!length)
+            return SkipDamagedRecord(lt,
+                                     "the field <" + std::string(inside) + "> has a bad length");
+        const uint64_t left = text_.size() - (gt + 1);
+        if (*length > left) {
+            records_.Damage(lt, "the field <" + std::string(inside) + "> runs past the end of " +
+                                    "the log (" + std::to_string(left) + " bytes left)");
+            return false;
+        }
+        records_.Begin(lt);
+        if (!name.empty() && !records_.Current().Damaged()) {
+            records_.Current().fields.push_back(Field{UpperCopy(name), UpperCopy(type),
+                                                      std::string(text_.substr(gt + 1, *length))});
+        }
+        pos_ = gt + 1 + size_t(*length);
+        return true;
+    }
+
+    // Without a trustworthy length the end of the field's data is unknown, so the rest of the
+    // record is skipped up to its <EOR>, where reading can safely start again.
+    bool SkipDamagedRecord(size_t at, std::string message) {
+        records_.Damage(at, std::move(message));
+        const size_t eor = FindNoCase(text_, "<EOR>", at + 1);
+        if (eor == std::string_view::npos)
+            return false;
+        records_.Finish();
+        pos_ = eor + 5;
+        return true;
+    }
+
+    std::string_view text_;
+    size_t pos_ = 0;
+    bool headerPossible_ = true;
+    RecordCollector records_;
+};
+
+// ---- The XML form (.adx) -----------------------------------------------------------------------
+
+struct XmlToken {
+    enum Kind { Start, End, Empty, Text, Finished, Error } kind = Finished;
+    size_t offset = 0;
+    std::string name;                                            // upper case
+    std::vector<std::pair<std::string, std::string>> attributes; // names upper case
+    std::string text;                                            // text, or the error
+};
+
+void AppendUtf8(std::string& out, uint32_t code) {
+    if (code < 0x80) {
+        out += char(code);
+    } else if (code < 0x800) {
+        out += char(0xC0 | (code >> 6));
+        out += char(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += char(0xE0 | (code >> 12));
+        out += char(0x80 | ((code >> 6) & 0x3F));
+        out += char(0x80 | (code & 0x3F));
+    } else {
+        out += char(0xF0 | (code >> 18));
+        out += char(0x80 | ((code >> 12) & 0x3F));
+        out += char(0x80 | ((code >> 6) & 0x3F));
+        out += char(0x80 | (code & 0x3F));
+    }
+}
+
+// A character reference &#N; or &#xN; naming a Unicode scalar value, or none.
+std::optional<uint32_t> CharacterReference(std::string_view body) {
+    const bool hex = !body.empty() && (body[0] == 'x' || body[0] == 'X');
+    const std::string_view digits = hex ? body.substr(1) : body;
+    if (digits.empty() || digits.size() > 8)
+        return std::nullopt;
+    uint32_t code = 0;
+    for (char c : digits) {
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (hex && UpperAscii(c) >= 'A' && UpperAscii(c) <= 'F')
+            digit = UpperAscii(c) - 'A' + 10;
+        else
+            return std::nullopt;
+        code = code * (hex ? 16 : 10) + uint32_t(digit);
+    }
+    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return std::nullopt;
+    return code;
+}
+
+// The five predefined entities and character references are decoded; anything else after an
+// '&' is kept as it stands.
+std::string DecodeEntities(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t amp = text.find('&', pos);
+        out.append(text.substr(pos, amp - pos));
+        if (amp == std::string_view::npos)
+            break;
+        const size_t semi = text.find(';', amp + 1);
+        const std::string_view body = semi == std::string_view::npos
+                                          ? std::string_view{}
+                                          : text.substr(amp + 1, semi - amp - 1);
+        static constexpr std::pair<std::string_view, char> kNamed[] = {
+            {"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"quot", '"'}, {"apos", '\''}};
+        bool decoded = false;
+        for (const auto& [entity, c] : kNamed) {
+            if (body == entity) {
+                out += c;
+                decoded = true;
+            }
+        }
+        if (!decoded && body.size() > 1 && body[0] == '#') {
+            if (const std::optional<uint32_t> code = CharacterReference(body.substr(1))) {
+                AppendUtf8(out, *code);
+                decoded = true;
+            }
+        }
+        if (decoded) {
+            pos = semi + 1;
+        } else {
+            out += '&';
+            pos = amp + 1;
+        }
+    }
+    return out;
+}
+
+bool IsNameChar(char c) {
+    return c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '/' && c != '>' && c != '=' &&
+           c != '<' && c != '"' && c != '\'';
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// A small XML scanner for the well-formed subset that ADX files use: elements with attributes,
+// text, CDATA sections, comments, processing instructions and a DOCTYPE without internal subset.
+class XmlScanner {
+  public:
+    explicit XmlScanner(std::string_view text) : text_(text) {
+        if (StartsWithNoCase(text_, "\xEF\xBB\xBF"))
+            pos_ = 3;
+    }
+
+    size_t Position() const { return pos_; }
+    void MoveTo(size_t pos) { pos_ = pos; }
+
+    XmlToken Next() {
+        while (true) {
+            if (pos_ >= text_.size())
+                return XmlToken{XmlToken::Finished, pos_, {}, {}, {}};
+            const size_t start = pos_;
+            if (text_[pos_] != '<') {
+                const size_t lt = text_.find('<', pos_);
+                pos_ = lt == std::string_view::npos ? text_.size() : lt;
+                return XmlToken{XmlToken::Text,
+                                start,
+                                {},
+                                {},
+                                DecodeEntities(text_.substr(start, pos_ - start))};
+            }
+            const std::string_view rest = text_.substr(pos_);
+            if (rest.starts_with("<!--")) {
+                if (!SkipPast("-->"))
+                    return Fail(start, "a comment that is never closed");
+                continue;
+            }
+            if (rest.starts_with("<![CDATA[")) {
+                const size_t end = text_.find("]]>", pos_ + 9);
+                if (end == std::string_view::npos)
+                    return Fail(start, "a CDATA section that is never closed");
+                pos_ = end + 3;
+                return XmlToken{XmlToken::Text,
+                                start,
+                                {},
+                                {},
+                                std::string(text_.substr(start + 9, end - start - 9))};
+            }
+            if (rest.starts_with("<?")) {
+                if (!SkipPast("?>"))
+                    return Fail(start, "a processing instruction that is never closed");
+                continue;
+            }
+            if (rest.starts_with("<!")) {
+                if (!SkipPast(">"))
+                    return Fail(start, "a declaration that is never closed");
+                continue;
+            }
+            return ReadTag(start);
+        }
+    }
+
+  private:
+    bool SkipPast(std::string_view end) {
+        const size_t found = text_.find(end, pos_);
+        if (found == std::string_view::npos)
+            return false;
+        pos_ = found + end.size();
+        return true;
+    }
+
+    XmlToken Fail(size_t at, std::string message) {
+        pos_ = text_.size();
+        return XmlToken{XmlToken::Error, at, {}, {}, std::move(message)};
+    }
+
+    std::string_view ReadName() {
+        const size_t begin = pos_;
+        while (pos_ < text_.size() && IsNameChar(text_[pos_]))
+            ++pos_;
+        return text_.substr(begin, pos_ - begin);
+    }
+
+    void SkipBlanks() {
+        while (pos_ < text_.size() && IsBlank(text_[pos_]))
+            ++pos_;
+    }
+
+    XmlToken ReadTag(size_t start) {
+        ++pos_; // '<'
+        const bool closing = pos_ < text_.size() && text_[pos_] == '/';
+        if (closing)
+            ++pos_;
+        XmlToken token;
+        token.offset = start;
+        token.name = UpperCopy(ReadName());
+        if (token.name.empty())
+            return Fail(start, "a '<' that starts no element");
+        while (true) {
+            SkipBlanks();
+            if (pos_ >= text_.size())
+                return Fail(start, "the element <" + token.name + "> is never closed by '>'");
+            const char c = text_[pos_];
+            if (c == '>') {
+                ++pos_;
+                token.kind = closing ? XmlToken::End : XmlToken::Start;
+                return token;
+            }
+            if (c == '/' && !closing && pos_ + 1 < text_.size() && text_[pos_ + 1] == '>') {
+                pos_ += 2;
+                token.kind = XmlToken::Empty;
+                return token;
+            }
+            if (closing)
+                return Fail(start, "unexpected text in the end tag </" + token.name + ">");
+            if (!ReadAttribute(token))
+                return Fail(start, "a bad attribute in the element <" + token.name + ">");
+        }
+    }
+
+    bool ReadAttribute(XmlToken& token) {
+        const std::string_view name = ReadName();
+        SkipBlanks();
+        if (name.empty() || pos_ >= text_.size() || text_[pos_] != '=')
+            return false;
+        ++pos_;
+        SkipBlanks();
+        if (pos_ >= text_.size() || (text_[pos_] != '"' && text_[pos_] != '\''))
+            return false;
+        const char quote = text_[pos_++];
+        const size_t end = text_.find(quote, pos_);
+        if (end == std::string_view::npos)
+            return false;
+        token.attributes.emplace_back(UpperCopy(name),
+                                      DecodeEntities(text_.substr(pos_, end - pos_)));
+        pos_ = end + 1;
+        return true;
+    }
+
+    std::string_view text_;
+    size_t pos_ = 0;
+};
+
+std::string_view Attribute(const XmlToken& token, std::string_view name) {
+    for (const auto& [key, value] : token.attributes) {
+        if (key == name)
+            return value;
+    }
+    return {};
+}
+
+// The ADIF name of a field element: application fields are APP_<PROGRAMID>_<FIELDNAME> and
+// user-defined fields take their FIELDNAME, as the tagged form names them.
+Field FieldOf(const XmlToken& token) {
+    Field field;
+    if (token.name == "APP") {
+        field.name = "APP_" + UpperCopy(Attribute(token, "PROGRAMID")) + "_" +
+                     UpperCopy(Attribute(token, "FIELDNAME"));
+    } else if (token.name == "USERDEF") {
+        field.name = UpperCopy(Attribute(token, "FIELDNAME"));
+    } else {
+        field.name = token.name;
+    }
+    field.type = UpperCopy(Attribute(token, "TYPE"));
+    return field;
+}
+
+class AdxReader {
+  public:
+    explicit AdxReader(std::string_view text) : text_(text), scanner_(text) {}
+
+    std::vector<Record> Read() {
+        while (Step()) {
+        }
+        return records_.Take();
+    }
+
+  private:
+    // Handles one token; false once the document is done or cannot be read further.
+    bool Step() {
+        const XmlToken token = scanner_.Next();
+        switch (token.kind) {
+        case XmlToken::Finished:
+            if (records_.Open())
+                records_.Damage(records_.Current().offset, "the log ends inside this record");
+            records_.Finish();
+            return false;
+        case XmlToken::Error:
+            return Recover(token.offset, token.text);
+        case XmlToken::Start:
+            OnStart(token);
+            return true;
+        case XmlToken::Empty:
+            OnStart(token);
+            return OnEnd(token);
+        case XmlToken::End:
+            return OnEnd(token);
+        case XmlToken::Text:
+            if (inField_ && stack_.size() == recordDepth_ + 1)
+                field_.value += token.text;
+            return true;
+        }
+        return false;
+    }
+
+    bool InsideHeader() const {
+        return std::find(stack_.begin(), stack_.end(), "HEADER") != stack_.end();
+    }
+
+    void OnStart(const XmlToken& token) {
+        stack_.push_back(token.name);
+        if (!records_.Open()) {
+            if (token.name == "RECORD" && !InsideHeader()) {
+                records_.Begin(token.offset);
+                recordDepth_ = stack_.size();
+            }
+            return;
+        }
+        // Fields are the record's children; anything nested deeper is not ADIF and is ignored.
+        if (stack_.size() == recordDepth_ + 1) {
+            field_ = FieldOf(token);
+            inField_ = true;
+        }
+    }
+
+    bool OnEnd(const XmlToken& token) {
+        if (stack_.empty() || stack_.back() != token.name) {
+            const std::string open = stack_.empty() ? "nothing" : "<" + stack_.back() + ">";
+            return Recover(token.offset,
+                           "the end tag </" + token.name + "> does not close " + open);
+        }
+        stack_.pop_back();
+        if (inField_ && stack_.size() == recordDepth_) {
+            inField_ = false;
+            records_.Current().fields.push_back(std::move(field_));
+        }
+        if (records_.Open() && stack_.size() < recordDepth_)
+            records_.Finish();
+        return true;
+    }
+
+    // Inside a record the fault costs that record: reading starts again after its end tag.
+    // Outside one the document's structure is lost, so the fault is reported as a damaged
+    // record at that position and reading stops.
+    bool Recover(size_t at, const std::string& message) {
+        const bool inRecord = records_.Open();
+        records_.Damage(at, message);
+        inField_ = false;
+        const size_t end = inRecord ? FindNoCase(text_, "</RECORD>", at) : std::string_view::npos;
+        records_.Finish();
+        if (end == std::string_view::npos)
+            return false;
+        scanner_.MoveTo(end + 9);
+        stack_.resize(recordDepth_ - 1);
+        return true;
+    }
+
+    std::string_view text_;
+    XmlScanner scanner_;
+    RecordCollector records_;
+    std::vector<std::string> stack_;
+    size_t recordDepth_ = 0; // the stack's size inside the open record
+    bool inField_ = false;
+    Field field_;
+};
+
+} // namespace
+
+const Field* Record::Find(std::string_view name) const {
+    for (const Field& field : fields) {
+        if (EqualNoCase(field.name, name))
+            return &field;
+    }
+    return nullptr;
+}
+
+std::string_view Record::Value(std::string_view name) const {
+    const Field* field = Find(name);
+    return field == nullptr ? std::string_view{} : std::string_view(field->value);
+}
+
+std::vector<Record> ParseAdi(std::string_view text) {
+    return AdiReader(text).Read();
+}
+
+std::vector<Record> ParseAdx(std::string_view text) {
+    return AdxReader(text).Read();
+}
+
+LogFormat FormatOf(std::string_view fileName, std::string_view text) {
+    if (fileName.size() >= 4 && EqualNoCase(fileName.substr(fileName.size() - 4), ".adx"))
+        return LogFormat::Adx;
+    if (StartsWithNoCase(text, "\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    if (text.starts_with("<?xml") || StartsWithNoCase(text, "<ADX>") ||
+        StartsWithNoCase(text, "<ADX "))
+        return LogFormat::Adx;
+    return LogFormat::Adi;
+}
+
+std::vector<Record> ParseLog(std::string_view fileName, std::string_view text) {
+    return FormatOf(fileName, text) == LogFormat::Adx ? ParseAdx(text) : ParseAdi(text);
+}
+
+} // namespace cli::adif

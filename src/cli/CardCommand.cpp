@@ -1,0 +1,505 @@
+// velmora-card --adif LOG --out DIR, and velmora-card --call CALL ... -o CARD.jpg.
+#include "cli/CardCommand.h"
+
+#include "cli/Adif.h"
+#include "cli/MakeCards.h"
+#include "cli/Progress.h"
+#include "gif/GIFImage.h"
+#include "jpeg/JPEGImage.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <unistd.h>
+
+namespace cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kProgram = "velmora-card";
+
+struct CardOptions {
+    // Cards from a log.
+    std::optional<std::string> adif;
+    std::optional<std::string> out;
+    bool overwrite = false;
+    bool onlyUnsent = false;
+    std::optional<std::string> dateFormat;
+    // One card from options.
+    std::optional<std::string> call;
+    std::optional<std::string> date;
+    std::optional<std::string> utc;
+    std::optional<std::string> mhz;
+    std::optional<std::string> rst;
+    std::optional<std::string> mode;
+    std::optional<std::string> op;
+    std::optional<std::string> output;
+    // Both.
+    std::optional<std::string> background;
+    std::optional<std::string> profile;
+    bool help = false;
+};
+
+enum class Mode { Log, Single, Both };
+
+struct OptionSpec {
+    std::string_view name;
+    std::string_view alias;
+    std::string_view argument; // empty for a flag
+    Mode mode;
+    std::string_view help;
+    std::optional<std::string> CardOptions::*value;
+    bool CardOptions::*flag;
+};
+
+constexpr OptionSpec Value(std::string_view name, std::string_view alias, std::string_view argument,
+                           Mode mode, std::string_view help,
+                           std::optional<std::string> CardOptions::*value) {
+    return {name, alias, argument, mode, help, value, nullptr};
+}
+
+constexpr OptionSpec Flag(std::string_view name, Mode mode, std::string_view help,
+                          bool CardOptions::*flag) {
+    return {name, {}, {}, mode, help, nullptr, flag};
+}
+
+// In the order the help lists them.
+constexpr std::array kOptions{
+    Value("--adif", "", "LOG", Mode::Log, "the contact log (ADIF .adi, or .adx XML)",
+          &CardOptions::adif),
+    Value("--out", "", "DIR", Mode::Log, "folder for the cards, made when missing",
+          &CardOptions::out),
+    Flag("--overwrite", Mode::Both, "replace card files that exist already",
+         &CardOptions::overwrite),
+    Flag("--only-unsent", Mode::Log, "skip contacts whose QSL_SENT is Y", &CardOptions::onlyUnsent),
+    Value("--date-format", "", "PATTERN", Mode::Log,
+          "how QSO_DATE is shown: YYYY, YY, MM, DD and literal characters (YYYY-MM-DD)",
+          &CardOptions::dateFormat),
+    Value("--call", "", "CALL", Mode::Single, "the contacted station's call sign",
+          &CardOptions::call),
+    Value("--date", "", "DATE", Mode::Single, "the contact's date, shown as given",
+          &CardOptions::date),
+    Value("--utc", "", "HHMM", Mode::Single, "the contact's time in UTC", &CardOptions::utc),
+    Value("--mhz", "", "FREQ", Mode::Single, "the frequency in MHz", &CardOptions::mhz),
+    Value("--rst", "", "RST", Mode::Single, "the signal report sent", &CardOptions::rst),
+    Value("--mode", "", "MODE", Mode::Single, "the mode", &CardOptions::mode),
+    Value("--op", "", "NAME", Mode::Single, "the contacted operator's name", &CardOptions::op),
+    Value("--output", "-o", "CARD.jpg", Mode::Single, "the card file to write",
+          &CardOptions::output),
+    Value("--background", "", "PICTURE", Mode::Both,
+          "the card's picture (jpg, jpeg, gif, bmp); fitted into 495 x 315 when larger",
+          &CardOptions::background),
+    Value("--profile", "", "FILE", Mode::Both,
+          "the station profile (default: velmora.ini beside the program)", &CardOptions::profile),
+    Flag("--help", Mode::Both, "show this help", &CardOptions::help),
+};
+
+void PrintUsage(std::ostream& stream) {
+    stream << "usage: " << kProgram
+           << " --adif LOG --out DIR [--background PICTURE] [--profile FILE] [--overwrite]\n"
+              "                    [--only-unsent] [--date-format PATTERN]\n"
+              "       "
+           << kProgram
+           << " --call CALL [--date DATE] [--utc HHMM] [--mhz FREQ] [--rst RST]\n"
+              "                    [--mode MODE] [--op NAME] [--background PICTURE]\n"
+              "                    [--profile FILE] [--overwrite] -o CARD.jpg\n";
+}
+
+int UsageError(CommandIo& io, std::string_view subject, std::string_view message) {
+    ReportError(io, subject, message);
+    PrintUsage(io.err);
+    return kExitUsage;
+}
+
+const OptionSpec* FindOption(std::string_view name) {
+    for (const OptionSpec& option : kOptions) {
+        if (option.name == name || (!option.alias.empty() && option.alias == name))
+            return &option;
+    }
+    return nullptr;
+}
+
+// Options take their value as the next argument or after '=' ("--out=cards").
+int ParseOptions(std::span<const std::string> args, CardOptions& options, CommandIo& io) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string_view arg = args[i];
+        std::optional<std::string> inlineValue;
+        if (const size_t equals = arg.find('='); arg.starts_with("--") && equals != arg.npos) {
+            inlineValue = std::string(arg.substr(equals + 1));
+            arg = arg.substr(0, equals);
+        }
+        if (arg == "-h")
+            arg = "--help";
+        const OptionSpec* option = FindOption(arg);
+        if (option == nullptr)
+            return UsageError(io, args[i], "unknown option");
+        if (option->flag != nullptr) {
+            if (inlineValue)
+                return UsageError(io, arg, "takes no value");
+            options.*option->flag = true;
+            continue;
+        }
+        std::optional<std::string>& slot = options.*option->value;
+        if (slot)
+            return UsageError(io, arg, "given twice");
+        if (inlineValue) {
+            slot = std::move(inlineValue);
+        } else if (i + 1 < args.size()) {
+            slot = args[++i];
+        } else {
+            return UsageError(io, arg,
+                              std::string("needs a value (") + std::string(option->argument) + ")");
+        }
+    }
+    return kExitSuccess;
+}
+
+bool Given(const CardOptions& options, const OptionSpec& option) {
+    return option.flag != nullptr ? options.*option.flag : (options.*option.value).has_value();
+}
+
+// The options of the other mode than the one chosen are mistakes, not silently ignored.
+int CheckMode(const CardOptions& options, Mode mode, CommandIo& io) {
+    for (const OptionSpec& option : kOptions) {
+        if (option.mode != Mode::Both && option.mode != mode && Given(options, option)) {
+            return UsageError(io, option.name,
+                              mode == Mode::Log ? "is for one card from options, not for --adif"
+                                                : "is for cards from a log (--adif)");
+        }
+    }
+    if (mode == Mode::Log && !options.out)
+        return UsageError(io, "--adif", "needs --out DIR for the cards");
+    if (mode == Mode::Single && !options.output)
+        return UsageError(io, "--call", "needs -o CARD.jpg for the card");
+    if (options.dateFormat && !IsDatePattern(*options.dateFormat))
+        return UsageError(io, "--date-format",
+                          "\"" + *options.dateFormat +
+                              "\" names no part of a date (YYYY, YY, MM, DD)");
+    return kExitSuccess;
+}
+
+std::string ErrorText(int number) {
+    return std::strerror(number);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& text, CommandIo& io) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        ReportError(io, path, "cannot open the log: " + ErrorText(errno));
+        return false;
+    }
+    std::ostringstream contents;
+    contents << in.rdbuf();
+    if (in.bad()) {
+        ReportError(io, path, "cannot read the log");
+        return false;
+    }
+    text = std::move(contents).str();
+    return true;
+}
+
+// The profile named by --profile must be there; the default one may be missing, as on the
+// main window's first start, and then reads as empty values.
+std::optional<velmora::StationProfile> LoadProfile(const CardOptions& options, CommandIo& io) {
+    const fs::path path =
+        options.profile ? fs::path(*options.profile) : DefaultProfilePath(ExecutablePath());
+    std::error_code error;
+    if (!fs::is_regular_file(path, error)) {
+        if (options.profile) {
+            ReportError(io, path.string(), "no such station profile");
+            return std::nullopt;
+        }
+        io.err << kProgram << ": note: no station profile at " << path.string()
+               << "; the own station's lines stay empty\n";
+        return velmora::StationProfile{};
+    }
+    if (::access(path.c_str(), R_OK) != 0) {
+        ReportError(io, path.string(), "cannot read the station profile: " + ErrorText(errno));
+        return std::nullopt;
+    }
+    return ReadStationProfile(path);
+}
+
+// The modules the main window initialises at start-up, so pictures decode the same way.
+void InitialiseReaders() {
+    jpeg::InitializeJPEGImageUnit();
+    gif::InitializeGIFImageUnit();
+}
+
+std::optional<CardBackground> LoadBackground(const CardOptions& options, CommandIo& io) {
+    InitialiseReaders();
+    std::string path;
+    try {
+        if (options.background) {
+            path = *options.background;
+            return CardBackground::FromPicture(path);
+        }
+        const std::optional<fs::path> blank = FindBlankCard(ExecutablePath());
+        if (!blank) {
+            std::string places;
+            for (const fs::path& candidate : BlankCardCandidates(ExecutablePath()))
+                places += (places.empty() ? "" : ", ") + candidate.string();
+            ReportError(io, card::kBlankCardName,
+                        "the blank card is in none of " + places + "; give --background PICTURE");
+            return std::nullopt;
+        }
+        path = blank->string();
+        return CardBackground::FromBlankCard(path);
+    } catch (const std::exception& error) {
+        ReportError(io, path, error.what());
+        return std::nullopt;
+    }
+}
+
+// Writes the card, reporting a failure; true when the file is in place.
+bool WriteCardFile(const CardBackground& background, const card::CardData& data,
+                   const fs::path& path, CommandIo& io) {
+    try {
+        const std::unique_ptr<graphics::TBitmap> card = ComposeCard(background, data);
+        WriteCard(*card, path.string());
+        return true;
+    } catch (const std::exception& error) {
+        ReportError(io, path.string(), error.what());
+        return false;
+    }
+}
+
+// ---- Cards from a log -------------------------------------------------------------------------
+
+struct LogTotals {
+    size_t written = 0;
+    size_t damaged = 0;
+    size_t alreadySent = 0;
+    size_t failed = 0;
+};
+
+struct CardJob {
+    const adif::Record* record;
+    card::CardData data;
+};
+
+bool IsYes(std::string_view value) {
+    return value.size() == 1 && (value[0] == 'Y' || value[0] == 'y');
+}
+
+std::string Position(const std::string& log, const adif::Record& record, uint64_t offset) {
+    return log + ": record " + std::to_string(record.number) + " at byte " + std::to_string(offset);
+}
+
+// Damaged records and records without CALL are reported and left out; with --only-unsent so
+// are the contacts already confirmed.
+std::vector<CardJob> SelectContacts(const std::vector<adif::Record>& records,
+                                    const CardOptions& options,
+                                    const velmora::StationProfile& profile, LogTotals& totals,
+                                    CommandIo& io) {
+    const std::string datePattern(options.dateFormat.value_or(std::string(kDefaultDateFormat)));
+    std::vector<CardJob> jobs;
+    jobs.reserve(records.size());
+    for (const adif::Record& record : records) {
+        if (record.Damaged()) {
+            io.err << kProgram << ": " << Position(*options.adif, record, record.damageOffset)
+                   << ": " << record.damage << "; skipped\n";
+            ++totals.damaged;
+            continue;
+        }
+        if (card::TrimBlanks(record.Value("CALL")).empty()) {
+            io.err << kProgram << ": " << Position(*options.adif, record, record.offset)
+                   << ": no CALL; skipped\n";
+            ++totals.damaged;
+            continue;
+        }
+        if (options.onlyUnsent && IsYes(record.Value("QSL_SENT"))) {
+            ++totals.alreadySent;
+            continue;
+        }
+        jobs.push_back(
+            CardJob{&record, CardDataFor(ContactFromRecord(record, datePattern), profile)});
+    }
+    return jobs;
+}
+
+void PrintSummary(const LogTotals& totals, const std::string& folder, double seconds,
+                  CommandIo& io) {
+    char rate[64];
+    std::snprintf(rate, sizeof rate, " in %.2f s (%.0f cards/s)", seconds,
+                  seconds > 0 ? double(totals.written) / seconds : 0.0);
+    io.out << kProgram << ": " << totals.written << (totals.written == 1 ? " card" : " cards")
+           << " written to " << folder << rate;
+    if (totals.damaged > 0)
+        io.out << "; " << totals.damaged << " damaged record" << (totals.damaged == 1 ? "" : "s")
+               << " skipped";
+    if (totals.alreadySent > 0)
+        io.out << "; " << totals.alreadySent << " already sent, skipped";
+    if (totals.failed > 0)
+        io.out << "; " << totals.failed << (totals.failed == 1 ? " card" : " cards")
+               << " could not be written";
+    io.out << '\n';
+}
+
+int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
+    const std::optional<velmora::StationProfile> profile = LoadProfile(options, io);
+    if (!profile)
+        return kExitFailure;
+    std::string text;
+    if (!ReadWholeFile(*options.adif, text, io))
+        return kExitFailure;
+    const std::vector<adif::Record> records = adif::ParseLog(*options.adif, text);
+
+    LogTotals totals;
+    const std::vector<CardJob> jobs = SelectContacts(records, options, *profile, totals, io);
+    if (records.empty())
+        io.err << kProgram << ": note: " << *options.adif << " holds no contacts\n";
+
+    const std::optional<CardBackground> background = LoadBackground(options, io);
+    if (!background)
+        return kExitFailure;
+    std::error_code error;
+    fs::create_directories(*options.out, error);
+    if (error || !fs::is_directory(*options.out)) {
+        ReportError(io, *options.out,
+                    "cannot make the folder for the cards: " +
+                        (error ? error.message() : std::string("not a folder")));
+        return kExitFailure;
+    }
+
+    CardNamer namer(*options.out,
+                    options.overwrite ? ExistingFiles::Overwrite : ExistingFiles::Keep);
+    const bool terminal = &io.err == &std::cerr && StandardErrorIsTerminal();
+    ProgressBar bar(io.err, terminal, jobs.size(), terminal ? StandardErrorWidth() : 80);
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        const CardJob& job = jobs[i];
+        const std::optional<fs::path> path = namer.Claim(CardBaseName(*job.record), error);
+        std::ostringstream message;
+        CommandIo lineIo{io.out, message};
+        if (!path) {
+            ReportError(lineIo, (fs::path(*options.out) / CardBaseName(*job.record)).string(),
+                        "cannot make the card's file: " + error.message());
+        } else if (WriteCardFile(*background, job.data, *path, lineIo)) {
+            ++totals.written;
+        } else {
+            namer.Release(*path);
+        }
+        if (!message.str().empty()) {
+            ++totals.failed;
+            std::string line = message.str();
+            line.pop_back();
+            bar.Message(line);
+        }
+        bar.Update(i + 1);
+    }
+    const double seconds = bar.ElapsedSeconds();
+    bar.Finish();
+    PrintSummary(totals, *options.out, seconds, io);
+    return totals.damaged == 0 && totals.failed == 0 ? kExitSuccess : kExitFailure;
+}
+
+// ---- One card from options --------------------------------------------------------------------
+
+int MakeOneCard(const CardOptions& options, CommandIo& io) {
+    const std::optional<velmora::StationProfile> profile = LoadProfile(options, io);
+    if (!profile)
+        return kExitFailure;
+    const std::optional<CardBackground> background = LoadBackground(options, io);
+    if (!background)
+        return kExitFailure;
+
+    Contact contact;
+    contact.station = *options.call;
+    contact.operatorName = options.op.value_or("");
+    contact.date = options.date.value_or("");
+    contact.utc = options.utc.value_or("");
+    contact.frequency = options.mhz.value_or("");
+    contact.rst = options.rst.value_or("");
+    contact.mode = options.mode.value_or("");
+    const fs::path path = *options.output;
+
+    // Unless told to replace it, an existing file is kept: the name is claimed exclusively.
+    bool claimed = false;
+    if (!options.overwrite) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            ReportError(io, path.string(),
+                        errno == EEXIST ? std::string("exists already (give --overwrite to "
+                                                      "replace it)")
+                                        : "cannot make the card's file: " + ErrorText(errno));
+            return kExitFailure;
+        }
+        ::close(fd);
+        claimed = true;
+    }
+    if (WriteCardFile(*background, CardDataFor(contact, *profile), path, io))
+        return kExitSuccess;
+    if (claimed) {
+        std::error_code ignored;
+        if (fs::file_size(path, ignored) == 0)
+            fs::remove(path, ignored);
+    }
+    return kExitFailure;
+}
+
+} // namespace
+
+fs::path ExecutablePath() {
+    std::error_code error;
+    fs::path path = fs::read_symlink("/proc/self/exe", error);
+    return error ? fs::path() : path;
+}
+
+void PrintCardHelp(std::ostream& stream) {
+    PrintUsage(stream);
+    stream << "\ncard options:\n";
+    for (const OptionSpec& option : kOptions) {
+        std::string left = "  ";
+        if (!option.alias.empty())
+            left += std::string(option.alias) + ", ";
+        left += option.name;
+        if (!option.argument.empty())
+            left += " " + std::string(option.argument);
+        stream << left;
+        if (left.size() < 26)
+            stream << std::string(26 - left.size(), ' ');
+        else
+            stream << "\n" << std::string(26, ' ');
+        stream << option.help << '\n';
+    }
+    stream << "\nOne card per contact of the log, named DIR/CALL_QSO_DATE_TIME_ON.jpg; a name\n"
+              "taken already gets _2, _3 and so on. The own station comes from the profile;\n"
+              "a contact's STATION_CALLSIGN (else OPERATOR) replaces the own call sign.\n"
+              "Without --background the blank card is used, looked for in this order:\n";
+    for (const fs::path& candidate : BlankCardCandidates(ExecutablePath()))
+        stream << "  " << candidate.string() << '\n';
+    stream << "Exit status: 0 when every card was written, 1 when one was not (a damaged\n"
+              "record included), 2 for a wrong command line.\n";
+}
+
+int RunCards(std::span<const std::string> args, CommandIo& io) {
+    CardOptions options;
+    if (const int status = ParseOptions(args, options, io); status != kExitSuccess)
+        return status;
+    if (options.help) {
+        PrintCardHelp(io.out);
+        return kExitSuccess;
+    }
+    if (options.adif && options.call)
+        return UsageError(io, "--adif", "and --call make cards in different ways; give one");
+    if (options.adif) {
+        if (const int status = CheckMode(options, Mode::Log, io); status != kExitSuccess)
+            return status;
+        return MakeCardsFromLog(options, io);
+    }
+    if (options.call) {
+        if (const int status = CheckMode(options, Mode::Single, io); status != kExitSuccess)
+            return status;
+        return MakeOneCard(options, io);
+    }
+    return UsageError(io, kProgram, "nothing to make: give --adif LOG or --call CALL");
+}
+
+} // namespace cli

@@ -1,0 +1,261 @@
+#include "cli/MakeCards.h"
+
+#include "graphics/Tools.h"
+#include "jpeg/JPEGImage.h"
+#include "platform/Profile.h"
+
+#include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+#ifndef VELMORA_INSTALLED_DATA_DIR
+#define VELMORA_INSTALLED_DATA_DIR ""
+#endif
+
+namespace cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool AllDigits(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool IsNameByte(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+}
+
+// The length of the UTF-8 sequence led by lead, 1 for a byte that leads none (it then stands
+// alone); continuation bytes are only counted when they are really there.
+size_t SequenceLength(std::string_view text, size_t at) {
+    const auto lead = uint8_t(text[at]);
+    const size_t wanted = (lead & 0xE0) == 0xC0   ? 2
+                          : (lead & 0xF0) == 0xE0 ? 3
+                          : (lead & 0xF8) == 0xF0 ? 4
+                                                  : 1;
+    size_t length = 1;
+    while (length < wanted && at + length < text.size() &&
+           (uint8_t(text[at + length]) & 0xC0) == 0x80)
+        ++length;
+    return length;
+}
+
+} // namespace
+
+// ---- The station profile ----------------------------------------------------------------------
+
+fs::path DefaultProfilePath(const fs::path& executable) {
+    return executable.parent_path() / "velmora.ini";
+}
+
+velmora::StationProfile ReadStationProfile(const fs::path& path) {
+    velmora::StationProfile profile;
+    for (const velmora::ProfileKey& entry : velmora::kProfileKeys) {
+        std::array<char, 2048> buffer{};
+        const uint32_t count = platform::GetPrivateProfileStringA(velmora::kProfileSection,
+                                                                  entry.key, "", buffer, path);
+        profile.*entry.value = std::string(buffer.data(), count);
+    }
+    return profile;
+}
+
+// ---- One card's contact data ------------------------------------------------------------------
+
+std::string FormatQsoDate(std::string_view qsoDate, std::string_view pattern) {
+    if (qsoDate.size() != 8 || !AllDigits(qsoDate))
+        return std::string(qsoDate);
+    const std::string_view year = qsoDate.substr(0, 4);
+    const std::string_view month = qsoDate.substr(4, 2);
+    const std::string_view day = qsoDate.substr(6, 2);
+    std::string out;
+    for (size_t i = 0; i < pattern.size();) {
+        const std::string_view rest = pattern.substr(i);
+        if (rest.starts_with("YYYY")) {
+            out += year;
+            i += 4;
+        } else if (rest.starts_with("YY")) {
+            out += year.substr(2);
+            i += 2;
+        } else if (rest.starts_with("MM")) {
+            out += month;
+            i += 2;
+        } else if (rest.starts_with("DD")) {
+            out += day;
+            i += 2;
+        } else {
+            out += pattern[i++];
+        }
+    }
+    return out;
+}
+
+bool IsDatePattern(std::string_view pattern) {
+    for (std::string_view part : {"YY", "MM", "DD"}) {
+        if (pattern.find(part) != std::string_view::npos)
+            return true;
+    }
+    return false;
+}
+
+std::string FormatTimeOn(std::string_view timeOn) {
+    if ((timeOn.size() == 4 || timeOn.size() == 6) && AllDigits(timeOn))
+        return std::string(timeOn.substr(0, 4));
+    return std::string(timeOn);
+}
+
+Contact ContactFromRecord(const adif::Record& record, std::string_view datePattern) {
+    Contact contact;
+    contact.station = record.Value("CALL");
+    contact.operatorName = record.Value("NAME");
+    contact.date = FormatQsoDate(record.Value("QSO_DATE"), datePattern);
+    contact.utc = FormatTimeOn(record.Value("TIME_ON"));
+    contact.frequency = record.Value("FREQ");
+    contact.rst = record.Value("RST_SENT");
+    const std::string_view submode = record.Value("SUBMODE");
+    contact.mode = submode.empty() ? record.Value("MODE") : submode;
+    // The call sign used on the air for this contact is the station's; a log that names only
+    // the operator gives that call.
+    const std::string_view stationCall = record.Value("STATION_CALLSIGN");
+    contact.ownCall = stationCall.empty() ? record.Value("OPERATOR") : stationCall;
+    return contact;
+}
+
+card::CardData CardDataFor(const Contact& contact, const velmora::StationProfile& profile) {
+    card::CardData data;
+    data.callSign = contact.ownCall.empty() ? profile.CALLID : contact.ownCall;
+    data.operatorName = profile.Name;
+    data.date = contact.date;
+    data.utc = contact.utc;
+    data.frequency = contact.frequency;
+    data.rst = contact.rst;
+    data.mode = contact.mode;
+    data.thanks = profile.TKS;
+    data.country = profile.Country;
+    data.qth = profile.Addr;
+    data.contactedStation = contact.station;
+    data.rig = profile.RIG;
+    data.contactedOperator = contact.operatorName;
+    data.city = profile.City;
+    data.state = profile.State;
+    data.antenna = profile.ANT;
+    data.zip = profile.ZIP;
+    data.power = profile.PWR;
+    data.textColor = graphics::clBlack;
+    // The main window's call-sign font as it starts: the card canvas's face and style.
+    const graphics::TFont canvasFont;
+    data.callIdFont = {canvasFont.Name(), canvasFont.Style(), 24, graphics::clBlack};
+    return data;
+}
+
+// ---- File names -------------------------------------------------------------------------------
+
+std::string SanitizeNamePart(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        if (IsNameByte(text[i])) {
+            out += text[i++];
+            continue;
+        }
+        out += '_';
+        i += SequenceLength(text, i);
+    }
+    return out;
+}
+
+std::string CardBaseName(const adif::Record& record) {
+    return SanitizeNamePart(record.Value("CALL")) + "_" +
+           SanitizeNamePart(record.Value("QSO_DATE")) + "_" +
+           SanitizeNamePart(record.Value("TIME_ON"));
+}
+
+CardNamer::CardNamer(fs::path folder, ExistingFiles existing)
+    : folder_(std::move(folder)), existing_(existing) {}
+
+std::optional<fs::path> CardNamer::Claim(const std::string& base, std::error_code& error) {
+    error.clear();
+    // Far more than any log holds cards of one name; past it the folder is full of them.
+    constexpr int kMaxSuffix = 100000;
+    for (int n = 1; n <= kMaxSuffix; ++n) {
+        const std::string name = n == 1 ? base + ".jpg" : base + "_" + std::to_string(n) + ".jpg";
+        if (taken_.contains(name))
+            continue;
+        const fs::path path = folder_ / name;
+        if (existing_ == ExistingFiles::Keep) {
+            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0) {
+                if (errno == EEXIST)
+                    continue;
+                error = std::error_code(errno, std::generic_category());
+                return std::nullopt;
+            }
+            ::close(fd);
+        }
+        taken_.insert(name);
+        return path;
+    }
+    error = std::make_error_code(std::errc::file_exists);
+    return std::nullopt;
+}
+
+void CardNamer::Release(const fs::path& path) {
+    if (existing_ == ExistingFiles::Keep) {
+        std::error_code ignored;
+        // Only the empty claim is removed; a file the writer did put in place stays.
+        if (fs::is_regular_file(path, ignored) && fs::file_size(path, ignored) == 0)
+            fs::remove(path, ignored);
+    }
+}
+
+// ---- The background and the card --------------------------------------------------------------
+
+std::vector<fs::path> BlankCardCandidates(const fs::path& executable) {
+    std::vector<fs::path> candidates{fs::path(card::kBlankCardName)};
+    const fs::path beside = executable.parent_path().parent_path() / "share" / "velmora";
+    if (!executable.empty())
+        candidates.push_back(beside / card::kBlankCardName);
+    const fs::path configured = VELMORA_INSTALLED_DATA_DIR;
+    if (!configured.empty() && configured != beside)
+        candidates.push_back(configured / card::kBlankCardName);
+    return candidates;
+}
+
+std::optional<fs::path> FindBlankCard(const fs::path& executable) {
+    for (const fs::path& candidate : BlankCardCandidates(executable)) {
+        std::error_code error;
+        if (fs::is_regular_file(candidate, error))
+            return candidate;
+    }
+    return std::nullopt;
+}
+
+CardBackground CardBackground::FromPicture(const std::string& path) {
+    CardBackground background;
+    card::LoadBackground(background.objects_, path, {card::kPreviewWidth, card::kPreviewHeight});
+    return background;
+}
+
+CardBackground CardBackground::FromBlankCard(const std::string& path) {
+    CardBackground background;
+    card::LoadBlankCard(background.objects_, path);
+    return background;
+}
+
+std::unique_ptr<graphics::TBitmap> ComposeCard(const CardBackground& background,
+                                               const card::CardData& data) {
+    auto card = std::make_unique<graphics::TBitmap>();
+    card->CopyFrom(&background.Bitmap());
+    card::DrawBoxes(card->Canvas(), data);
+    return card;
+}
+
+void WriteCard(const graphics::TBitmap& card, const std::string& path) {
+    jpeg::TJPEGImage picture;
+    picture.CopyFrom(&card);
+    picture.WriteToFile(path);
+}
+
+} // namespace cli

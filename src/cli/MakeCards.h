@@ -1,0 +1,133 @@
+// The steps of making cards without a window: the station profile, the contact data of one card
+// (from a log record or from options), the card's file name, the background, and the card
+// itself. The card is made exactly as the main window makes it: the background is read and fitted
+// as Find puts it into a fresh 495 x 315 card (or the blank card is taken as Verify takes it),
+// the overlay is drawn by card::DrawBoxes, and the card is written by the JPEG picture.
+#pragma once
+
+#include "app/StationProfile.h"
+#include "card/Background.h"
+#include "card/CardComposer.h"
+#include "cli/Adif.h"
+#include "graphics/Bitmap.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cli {
+
+// ---- The station profile.
+
+// The main window's profile file for an executable in the same folder: "velmora.ini" beside
+// it, since both programs are installed side by side and share one profile.
+std::filesystem::path DefaultProfilePath(const std::filesystem::path& executable);
+
+// The eleven keys of section "User", read as the main window reads them (values up to 2047
+// bytes, empty when missing). A missing file reads as an empty profile.
+velmora::StationProfile ReadStationProfile(const std::filesystem::path& path);
+
+// ---- One card's contact data.
+
+// The contacted station and the contact, as the card's table shows them.
+struct Contact {
+    std::string station;      // CALL
+    std::string operatorName; // NAME: the contacted operator, before the thanks text
+    std::string date;         // QSO_DATE, formatted
+    std::string utc;          // TIME_ON as HHMM
+    std::string frequency;    // FREQ, MHz
+    std::string rst;          // RST_SENT
+    std::string mode;         // SUBMODE when present, else MODE
+    std::string ownCall;      // STATION_CALLSIGN or OPERATOR; empty: the profile's call sign
+};
+
+// The default layout of a formatted date.
+inline constexpr std::string_view kDefaultDateFormat = "YYYY-MM-DD";
+
+// An ADIF date (YYYYMMDD) laid out by pattern, in which YYYY, YY, MM and DD stand for the year,
+// its last two digits, the month and the day, and every other character stands for itself. A
+// value that is not eight digits is returned as it is, so nothing in a log is lost.
+std::string FormatQsoDate(std::string_view qsoDate, std::string_view pattern);
+
+// True when pattern names at least one part of the date.
+bool IsDatePattern(std::string_view pattern);
+
+// TIME_ON (HHMM or HHMMSS) as HHMM; a value of other digits is returned as it is.
+std::string FormatTimeOn(std::string_view timeOn);
+
+Contact ContactFromRecord(const adif::Record& record, std::string_view datePattern);
+
+// Everything DrawBoxes reads: the own station from the profile (its call sign replaced by the
+// contact's own call when one is given), the contact, black text and the window's starting
+// call-sign font (the card canvas's face and style, 24 points, black).
+card::CardData CardDataFor(const Contact& contact, const velmora::StationProfile& profile);
+
+// ---- File names.
+
+// A file name part: every byte that is not an ASCII letter, digit or '-' becomes '_', and a
+// whole UTF-8 sequence becomes a single '_'.
+std::string SanitizeNamePart(std::string_view text);
+
+// "<CALL>_<QSO_DATE>_<TIME_ON>" with each part sanitised.
+std::string CardBaseName(const adif::Record& record);
+
+enum class ExistingFiles { Keep, Overwrite };
+
+// Hands out the card files of one run in a folder. A name is never given twice in one run: a
+// second card of the same name gets "_2", then "_3" and so on. A file that existed before is
+// kept (the next suffix is taken) unless existing is Overwrite.
+class CardNamer {
+  public:
+    CardNamer(std::filesystem::path folder, ExistingFiles existing);
+
+    // The path for a card of base name base, or none (with error set) when the folder refuses
+    // a new file. When files are kept, the name is claimed at once by creating the file empty
+    // and exclusively, so no other program's file of that name is overwritten in between;
+    // Release() removes such a claim when the card could not be written.
+    std::optional<std::filesystem::path> Claim(const std::string& base, std::error_code& error);
+    void Release(const std::filesystem::path& path);
+
+  private:
+    std::filesystem::path folder_;
+    ExistingFiles existing_;
+    std::set<std::string> taken_;
+};
+
+// ---- The background and the card.
+
+// Where the blank card is looked for, in order: the current folder, then the installed data
+// folder beside the executable's folder (<prefix>/share/velmora for <prefix>/bin), then the
+// data folder the program was configured for.
+std::vector<std::filesystem::path> BlankCardCandidates(const std::filesystem::path& executable);
+// The first candidate that exists, or none.
+std::optional<std::filesystem::path> FindBlankCard(const std::filesystem::path& executable);
+
+// The background of every card of a run, read once. With a picture: read by the reader of its
+// name's ending and fitted as Find fits it into a fresh 495 x 315 card. Without one: the blank
+// card at its own size, as Verify takes it. Raises the reader's error.
+class CardBackground {
+  public:
+    static CardBackground FromPicture(const std::string& path);
+    static CardBackground FromBlankCard(const std::string& path);
+
+    const graphics::TBitmap& Bitmap() const { return *objects_.WorkBitmap; }
+
+  private:
+    CardBackground() = default;
+    card::BackgroundObjects objects_;
+};
+
+// A new card: a bitmap sharing the background's pixels with the overlay drawn on its canvas.
+std::unique_ptr<graphics::TBitmap> ComposeCard(const CardBackground& background,
+                                               const card::CardData& data);
+
+// The card's JPEG file (quality 90, the JPEG picture's defaults), as Save As writes it: encoded
+// first, then put in place through a temporary file. Raises the writer's error.
+void WriteCard(const graphics::TBitmap& card, const std::string& path);
+
+} // namespace cli

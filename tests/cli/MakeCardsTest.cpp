@@ -1,0 +1,647 @@
+// Making cards on the command line: the mapping from a log record to the card, file names and
+// clashes, the station profile, the options, the exit status, the progress line, and whole runs
+// whose cards are compared with the window's own composition of the same data.
+#include "cli/MakeCards.h"
+
+#include "card/Background.h"
+#include "card/CardComposer.h"
+#include "cli/CardCommand.h"
+#include "cli/Cli.h"
+#include "cli/Progress.h"
+#include "graphics/Bitmap.h"
+#include "graphics/Stream.h"
+#include "jpeg/JPEGImage.h"
+#include "platform/Gdi.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteText(const fs::path& path, std::string_view text) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(text.data(), std::streamsize(text.size()));
+}
+
+// Every pixel of a bitmap as 0x00RRGGBB, top row first.
+std::vector<uint32_t> Pixels(graphics::TBitmap& bitmap) {
+    bitmap.MakeStorageReady();
+    platform::BITMAPINFO info;
+    info.bmiHeader.biSize = 40;
+    info.bmiHeader.biWidth = bitmap.Width();
+    info.bmiHeader.biHeight = -bitmap.Height();
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    std::vector<uint8_t> bits(size_t(bitmap.Width()) * size_t(bitmap.Height()) * 4);
+    platform::GetDIBits(platform::GetScreenDC(), *bitmap.Image().handle, 0,
+                        unsigned(bitmap.Height()), bits, info, platform::DIB_RGB_COLORS);
+    std::vector<uint32_t> pixels(bits.size() / 4);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = uint32_t(bits[i * 4]) | uint32_t(bits[i * 4 + 1]) << 8 |
+                    uint32_t(bits[i * 4 + 2]) << 16;
+    return pixels;
+}
+
+struct DecodedCard {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+};
+
+DecodedCard DecodeJpeg(const fs::path& path) {
+    jpeg::TJPEGImage picture;
+    picture.ReadFromFile(path.string());
+    DecodedCard card{picture.Width(), picture.Height(), {}};
+    card.pixels = Pixels(picture.Bitmap());
+    return card;
+}
+
+// The card as the main window makes it: Find's loading and fitting into a fresh 495 x 315
+// card, DrawBoxes on the card canvas, Save As through the JPEG picture.
+std::vector<uint8_t> WindowCardBytes(const std::string& background, const card::CardData& data) {
+    card::BackgroundObjects objects;
+    const graphics::TBitmap& work =
+        card::LoadBackground(objects, background, {card::kPreviewWidth, card::kPreviewHeight});
+    graphics::TBitmap cardBitmap;
+    cardBitmap.CopyFrom(&work);
+    card::DrawBoxes(cardBitmap.Canvas(), data);
+    jpeg::TJPEGImage picture;
+    picture.CopyFrom(&cardBitmap);
+    graphics::TMemoryStream stream;
+    picture.SaveToStream(stream);
+    const auto memory = stream.Memory();
+    return {memory.begin(), memory.end()};
+}
+
+constexpr std::string_view kProfile = "[User]\n"
+                                      "CALLID=DL9OWN\n"
+                                      "Country=Germany\n"
+                                      "Name=Hans Muster\n"
+                                      "Addr=Hauptstr. 1\n"
+                                      "City=Berlin\n"
+                                      "State=BE\n"
+                                      "ZIP=10115\n"
+                                      "RIG=IC-7300\n"
+                                      "ANT=Dipole\n"
+                                      "PWR= 100 \n"
+                                      "TKS=Thanks for the QSO\n";
+
+velmora::StationProfile TestProfile() {
+    velmora::StationProfile p;
+    p.CALLID = "DL9OWN";
+    p.Country = "Germany";
+    p.Name = "Hans Muster";
+    p.Addr = "Hauptstr. 1";
+    p.City = "Berlin";
+    p.State = "BE";
+    p.ZIP = "10115";
+    p.RIG = "IC-7300";
+    p.ANT = "Dipole";
+    p.PWR = "100";
+    p.TKS = "Thanks for the QSO";
+    return p;
+}
+
+// Three contacts and one damaged record between them.
+constexpr std::string_view kLog =
+    "Test log\n<ADIF_VER:5>3.1.4 <EOH>\n"
+    "<CALL:6>DL1ABC <QSO_DATE:8>20261207 <TIME_ON:4>1432 <FREQ:6>14.074 <RST_SENT:3>599 "
+    "<MODE:4>MFSK <SUBMODE:3>FT4 <NAME:5>J\xC3\xBCrg <EOR>\n"
+    "<CALL:5>G4XYZ <QSO_DATE:8>20261208 <TIME_ON:6>090000 <FREQ:5>7.030 <RST_SENT:3>579 "
+    "<MODE:2>CW <QSL_SENT:1>Y <EOR>\n"
+    "<CALL:4>BAD1 <FREQ:x>1 <EOR>\n"
+    "<CALL:8>W1AW/QRP <QSO_DATE:8>20261209 <TIME_ON:4>2359 <FREQ:5>3.573 <RST_SENT:3>-10 "
+    "<MODE:3>FT8 <STATION_CALLSIGN:6>DL0XYZ <OPERATOR:6>DL2OPR <EOR>\n";
+
+class MakeCardsTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("velmora-cards-" + std::to_string(::getpid()) + "-" +
+                testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        WriteText(dir_ / "station.ini", kProfile);
+        WriteText(dir_ / "log.adi", kLog);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    int Run(std::vector<std::string> args) {
+        out_.str("");
+        err_.str("");
+        return cli::Run(args, out_, err_);
+    }
+
+    // A picture larger than the card, so it is fitted: 990 x 500, left half red, right half
+    // blue, written as a JPEG.
+    fs::path MakeLargePicture() {
+        graphics::TBitmap picture;
+        picture.SetSize(990, 500);
+        picture.Canvas().Brush().SetColor(0x0000C0);
+        picture.Canvas().FillArea({0, 0, 495, 500});
+        picture.Canvas().Brush().SetColor(0xC00000);
+        picture.Canvas().FillArea({495, 0, 990, 500});
+        jpeg::TJPEGImage encoded;
+        encoded.CopyFrom(&picture);
+        const fs::path path = dir_ / "large.jpg";
+        encoded.WriteToFile(path.string());
+        return path;
+    }
+
+    std::vector<std::string> CardFiles(const fs::path& folder) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path dir_;
+    std::ostringstream out_;
+    std::ostringstream err_;
+};
+
+// Runs with another current folder and goes back afterwards.
+class CurrentFolder {
+  public:
+    explicit CurrentFolder(const fs::path& folder) : previous_(fs::current_path()) {
+        fs::current_path(folder);
+    }
+    ~CurrentFolder() { fs::current_path(previous_); }
+
+  private:
+    fs::path previous_;
+};
+
+// ---- From a record to the card ------------------------------------------------------------
+
+TEST(CardMappingTest, ARecordFillsTheContactAndTheProfileTheOwnStation) {
+    const std::vector<adif::Record> records = adif::ParseAdi(kLog);
+    ASSERT_EQ(records.size(), 4u);
+    const card::CardData data =
+        CardDataFor(ContactFromRecord(records[0], kDefaultDateFormat), TestProfile());
+    EXPECT_EQ(data.contactedStation, "DL1ABC");
+    EXPECT_EQ(data.contactedOperator, "J\xC3\xBCrg");
+    EXPECT_EQ(data.date, "2026-12-07");
+    EXPECT_EQ(data.utc, "1432");
+    EXPECT_EQ(data.frequency, "14.074");
+    EXPECT_EQ(data.rst, "599");
+    EXPECT_EQ(data.mode, "FT4"); // SUBMODE before MODE
+    EXPECT_EQ(data.callSign, "DL9OWN");
+    EXPECT_EQ(data.operatorName, "Hans Muster");
+    EXPECT_EQ(data.country, "Germany");
+    EXPECT_EQ(data.qth, "Hauptstr. 1");
+    EXPECT_EQ(data.city, "Berlin");
+    EXPECT_EQ(data.state, "BE");
+    EXPECT_EQ(data.zip, "10115");
+    EXPECT_EQ(data.rig, "IC-7300");
+    EXPECT_EQ(data.antenna, "Dipole");
+    EXPECT_EQ(data.power, "100");
+    EXPECT_EQ(data.thanks, "Thanks for the QSO");
+    EXPECT_EQ(data.textColor, graphics::clBlack);
+    EXPECT_EQ(data.callIdFont.size, 24);
+    EXPECT_EQ(data.callIdFont.color, graphics::clBlack);
+    EXPECT_EQ(data.callIdFont.name, graphics::TFont().Name());
+
+    const card::CardData second =
+        CardDataFor(ContactFromRecord(records[1], kDefaultDateFormat), TestProfile());
+    EXPECT_EQ(second.mode, "CW");
+    EXPECT_EQ(second.utc, "0900"); // HHMMSS shown as HHMM
+    EXPECT_EQ(second.contactedOperator, "");
+}
+
+TEST(CardMappingTest, StationCallsignThenOperatorReplaceTheOwnCallSign) {
+    const std::vector<adif::Record> records =
+        adif::ParseAdi("<CALL:1>A<STATION_CALLSIGN:6>DL0XYZ<OPERATOR:6>DL2OPR<EOR>"
+                       "<CALL:1>B<OPERATOR:6>DL2OPR<EOR>"
+                       "<CALL:1>C<STATION_CALLSIGN:0><EOR>");
+    ASSERT_EQ(records.size(), 3u);
+    const auto ownCall = [&](const adif::Record& record) {
+        return CardDataFor(ContactFromRecord(record, kDefaultDateFormat), TestProfile()).callSign;
+    };
+    EXPECT_EQ(ownCall(records[0]), "DL0XYZ");
+    EXPECT_EQ(ownCall(records[1]), "DL2OPR");
+    EXPECT_EQ(ownCall(records[2]), "DL9OWN");
+}
+
+TEST(CardMappingTest, DatesFollowThePatternAndOddValuesStayAsTheyAre) {
+    EXPECT_EQ(FormatQsoDate("20261207", "YYYY-MM-DD"), "2026-12-07");
+    EXPECT_EQ(FormatQsoDate("20261207", "DD.MM.YYYY"), "07.12.2026");
+    EXPECT_EQ(FormatQsoDate("20261207", "MM/DD/YY"), "12/07/26");
+    EXPECT_EQ(FormatQsoDate("20261207", "YYYYMMDD"), "20261207");
+    EXPECT_EQ(FormatQsoDate("2026-12-07", "DD.MM.YYYY"), "2026-12-07");
+    EXPECT_EQ(FormatQsoDate("", "DD.MM.YYYY"), "");
+    EXPECT_TRUE(IsDatePattern("DD.MM.YYYY"));
+    EXPECT_FALSE(IsDatePattern("date"));
+    EXPECT_EQ(FormatTimeOn("1432"), "1432");
+    EXPECT_EQ(FormatTimeOn("143259"), "1432");
+    EXPECT_EQ(FormatTimeOn("14:32"), "14:32");
+    EXPECT_EQ(FormatTimeOn("14325"), "14325");
+}
+
+TEST(StationProfileTest, ReadsTheWindowsSectionAndKeysAndAMissingFileIsEmpty) {
+    const fs::path path =
+        fs::temp_directory_path() / ("velmora-profile-" + std::to_string(::getpid()) + ".ini");
+    WriteText(path, "[Other]\nCALLID=WRONG\n[user]\ncallid = DL9OWN \nPWR=5\n"
+                    "TKS=" +
+                        std::string(3000, 'x') + "\n");
+    const velmora::StationProfile profile = ReadStationProfile(path);
+    EXPECT_EQ(profile.CALLID, "DL9OWN");
+    EXPECT_EQ(profile.PWR, "5");
+    EXPECT_EQ(profile.TKS, std::string(2047, 'x'));
+    EXPECT_EQ(profile.Country, "");
+    fs::remove(path);
+    EXPECT_EQ(ReadStationProfile(path), velmora::StationProfile{});
+    EXPECT_EQ(DefaultProfilePath("/opt/velmora/bin/velmora-card"),
+              fs::path("/opt/velmora/bin/velmora.ini"));
+}
+
+// ---- File names ---------------------------------------------------------------------------
+
+TEST(CardNameTest, PartsKeepLettersDigitsAndDashesOnly) {
+    EXPECT_EQ(SanitizeNamePart("DL1ABC/P"), "DL1ABC_P");
+    EXPECT_EQ(SanitizeNamePart("../../etc/x"), "______etc_x");
+    EXPECT_EQ(SanitizeNamePart("EA-8 x"), "EA-8_x");
+    EXPECT_EQ(SanitizeNamePart("\xC3\x96"
+                               "E1\xE2\x82\xAC"),
+              "_E1_");                             // one '_' per character
+    EXPECT_EQ(SanitizeNamePart("\xFF\x80"), "__"); // stray bytes one each
+    const std::vector<adif::Record> records =
+        adif::ParseAdi("<CALL:8>W1AW/QRP<QSO_DATE:8>20261209<TIME_ON:6>235901<EOR>");
+    EXPECT_EQ(CardBaseName(records.at(0)), "W1AW_QRP_20261209_235901");
+}
+
+TEST_F(MakeCardsTest, ClashesGetSuffixesAndEarlierFilesAreKept) {
+    WriteText(dir_ / "A_1_2.jpg", "earlier");
+    CardNamer namer(dir_, ExistingFiles::Keep);
+    std::error_code error;
+    EXPECT_EQ(namer.Claim("A_1_2", error), dir_ / "A_1_2_2.jpg");
+    EXPECT_EQ(namer.Claim("A_1_2", error), dir_ / "A_1_2_3.jpg");
+    EXPECT_EQ(namer.Claim("B_1_2", error), dir_ / "B_1_2.jpg");
+    EXPECT_EQ(ReadBytes(dir_ / "A_1_2.jpg").size(), 7u);
+    // Claims are files, so no other writer takes the name meanwhile; a released claim goes.
+    EXPECT_TRUE(fs::exists(dir_ / "B_1_2.jpg"));
+    namer.Release(dir_ / "B_1_2.jpg");
+    EXPECT_FALSE(fs::exists(dir_ / "B_1_2.jpg"));
+
+    CardNamer overwriting(dir_, ExistingFiles::Overwrite);
+    EXPECT_EQ(overwriting.Claim("A_1_2", error), dir_ / "A_1_2.jpg");
+    EXPECT_EQ(overwriting.Claim("A_1_2", error), dir_ / "A_1_2_2.jpg"); // never within one run
+    overwriting.Release(dir_ / "A_1_2.jpg");
+    EXPECT_TRUE(fs::exists(dir_ / "A_1_2.jpg")); // not a claim of its own
+
+    CardNamer refused(dir_ / "no-such-folder", ExistingFiles::Keep);
+    EXPECT_EQ(refused.Claim("A", error), std::nullopt);
+    EXPECT_TRUE(error);
+}
+
+TEST_F(MakeCardsTest, ARunKeepsEarlierCardsUnlessToldToOverwrite) {
+    const fs::path cards = dir_ / "cards";
+    fs::create_directories(cards);
+    WriteText(cards / "DL1ABC_20261207_1432.jpg", "earlier");
+    const std::vector<std::string> args{
+        "--adif",    (dir_ / "log.adi").string(),     "--out",        cards.string(),
+        "--profile", (dir_ / "station.ini").string(), "--background", MakeLargePicture().string()};
+    Run(args);
+    EXPECT_EQ(ReadBytes(cards / "DL1ABC_20261207_1432.jpg").size(), 7u);
+    EXPECT_TRUE(fs::exists(cards / "DL1ABC_20261207_1432_2.jpg"));
+
+    std::vector<std::string> overwrite = args;
+    overwrite.push_back("--overwrite");
+    Run(overwrite);
+    EXPECT_GT(ReadBytes(cards / "DL1ABC_20261207_1432.jpg").size(), 1000u);
+    EXPECT_EQ(CardFiles(cards).size(), 4u); // three cards, one of them twice, nothing else
+}
+
+// ---- Whole runs ---------------------------------------------------------------------------
+
+TEST_F(MakeCardsTest, ALogMakesTheWindowsCardsAndADamagedRecordFailsTheRun) {
+    const fs::path picture = MakeLargePicture();
+    const fs::path cards = dir_ / "new" / "cards";
+    ASSERT_EQ(Run({"--adif", (dir_ / "log.adi").string(), "--background", picture.string(), "--out",
+                   cards.string(), "--profile", (dir_ / "station.ini").string()}),
+              kExitFailure);
+    EXPECT_EQ(CardFiles(cards),
+              (std::vector<std::string>{"DL1ABC_20261207_1432.jpg", "G4XYZ_20261208_090000.jpg",
+                                        "W1AW_QRP_20261209_2359.jpg"}));
+    const std::string damaged = (dir_ / "log.adi").string() + ": record 3 at byte " +
+                                std::to_string(kLog.find("<FREQ:x>")) + ": ";
+    EXPECT_NE(err_.str().find(damaged), std::string::npos) << err_.str();
+    EXPECT_NE(out_.str().find("3 cards written to " + cards.string()), std::string::npos)
+        << out_.str();
+    EXPECT_NE(out_.str().find("1 damaged record skipped"), std::string::npos) << out_.str();
+
+    // The same data through the window's own steps gives the same file, byte for byte.
+    card::CardData expected = CardDataFor(Contact{}, TestProfile());
+    expected.contactedStation = "W1AW/QRP";
+    expected.date = "2026-12-09";
+    expected.utc = "2359";
+    expected.frequency = "3.573";
+    expected.rst = "-10";
+    expected.mode = "FT8";
+    expected.callSign = "DL0XYZ";
+    const std::vector<uint8_t> window = WindowCardBytes(picture.string(), expected);
+    EXPECT_EQ(ReadBytes(cards / "W1AW_QRP_20261209_2359.jpg"), window);
+
+    // Each card decodes to the card's size and differs from the fitted picture alone (saved
+    // the same way) where the table is drawn.
+    const DecodedCard plain = [&] {
+        card::BackgroundObjects objects;
+        jpeg::TJPEGImage encoded;
+        encoded.CopyFrom(&card::LoadBackground(objects, picture.string(), {495, 315}));
+        encoded.WriteToFile((dir_ / "plain.jpg").string());
+        return DecodeJpeg(dir_ / "plain.jpg");
+    }();
+    for (const std::string& name : CardFiles(cards)) {
+        SCOPED_TRACE(name);
+        const DecodedCard decoded = DecodeJpeg(cards / name);
+        ASSERT_EQ(decoded.width, 495);
+        ASSERT_EQ(decoded.height, 315);
+        ASSERT_EQ(decoded.pixels.size(), plain.pixels.size());
+        // Black bands of the fitting above and below: 990 x 500 is drawn 495 x 250.
+        EXPECT_EQ(decoded.pixels[0] & 0xF0F0F0, 0u);
+        const auto differs = [&](int x, int y) {
+            const uint32_t a = decoded.pixels[size_t(y) * 495 + size_t(x)];
+            const uint32_t b = plain.pixels[size_t(y) * 495 + size_t(x)];
+            int sum = 0;
+            for (int shift : {0, 8, 16})
+                sum += std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF));
+            return sum > 60;
+        };
+        size_t table = 0;
+        for (int y = 250; y < 300; ++y)
+            for (int x = 50; x < 470; ++x)
+                table += differs(x, y);
+        EXPECT_GT(table, 1000u);
+        // Above the thanks line and right of the address block nothing is drawn.
+        size_t empty = 0;
+        for (int y = 180; y < 222; ++y)
+            for (int x = 300; x < 490; ++x)
+                empty += differs(x, y);
+        EXPECT_EQ(empty, 0u);
+    }
+}
+
+TEST_F(MakeCardsTest, OnlyUnsentSkipsConfirmedContactsWithoutFailing) {
+    WriteText(dir_ / "sent.adi", "<CALL:5>G4XYZ<QSL_SENT:1>Y<EOR>"
+                                 "<CALL:5>F5ABC<QSL_SENT:1>n<EOR>"
+                                 "<CALL:5>K1ABC<QSL_SENT:1>y<EOR>"
+                                 "<CALL:5>EA1AB<EOR>");
+    const fs::path cards = dir_ / "cards";
+    fs::copy_file(fs::path(VELMORA_DATA_DIR) / "blankcard.jpg", dir_ / "blankcard.jpg");
+    const CurrentFolder inside(dir_);
+    EXPECT_EQ(
+        Run({"--adif", "sent.adi", "--out", "cards", "--only-unsent", "--profile", "station.ini"}),
+        kExitSuccess)
+        << err_.str();
+    EXPECT_EQ(CardFiles(cards), (std::vector<std::string>{"EA1AB__.jpg", "F5ABC__.jpg"}));
+    EXPECT_NE(out_.str().find("2 already sent, skipped"), std::string::npos) << out_.str();
+    EXPECT_EQ(Run({"--adif", "sent.adi", "--out", "all", "--profile", "station.ini"}),
+              kExitSuccess);
+    EXPECT_EQ(CardFiles(dir_ / "all").size(), 4u);
+}
+
+TEST_F(MakeCardsTest, WithoutABackgroundTheBlankCardIsUsedAtItsOwnSize) {
+    fs::copy_file(fs::path(VELMORA_DATA_DIR) / "blankcard.jpg", dir_ / "blankcard.jpg");
+    WriteText(dir_ / "one.adi", "<CALL:6>DL1ABC<QSO_DATE:8>20261207<TIME_ON:4>1432<EOR>");
+    {
+        const CurrentFolder inside(dir_);
+        ASSERT_EQ(Run({"--adif", "one.adi", "--out", "cards", "--date-format", "DD.MM.YYYY",
+                       "--profile", "station.ini"}),
+                  kExitSuccess)
+            << err_.str();
+    }
+    card::CardData expected = CardDataFor(Contact{}, TestProfile());
+    expected.contactedStation = "DL1ABC";
+    expected.date = "07.12.2026";
+    expected.utc = "1432";
+    card::BackgroundObjects objects;
+    graphics::TBitmap cardBitmap;
+    cardBitmap.CopyFrom(&card::LoadBlankCard(objects, (dir_ / "blankcard.jpg").string()));
+    card::DrawBoxes(cardBitmap.Canvas(), expected);
+    jpeg::TJPEGImage picture;
+    picture.CopyFrom(&cardBitmap);
+    const fs::path expectedFile = dir_ / "expected.jpg";
+    picture.WriteToFile(expectedFile.string());
+    EXPECT_EQ(ReadBytes(dir_ / "cards" / "DL1ABC_20261207_1432.jpg"), ReadBytes(expectedFile));
+}
+
+TEST_F(MakeCardsTest, AMissingBlankCardOrPictureMakesNoCards) {
+    const CurrentFolder inside(dir_);
+    if (FindBlankCard(ExecutablePath())) // an installed copy would be found after the folder
+        GTEST_SKIP() << "a blank card is installed";
+    EXPECT_EQ(Run({"--adif", "log.adi", "--out", "cards", "--profile", "station.ini"}),
+              kExitFailure);
+    EXPECT_NE(err_.str().find("blankcard.jpg: the blank card is in none of blankcard.jpg"),
+              std::string::npos)
+        << err_.str();
+    EXPECT_FALSE(fs::exists(dir_ / "cards"));
+    EXPECT_EQ(Run({"--adif", "log.adi", "--out", "cards", "--background", "missing.gif",
+                   "--profile", "station.ini"}),
+              kExitFailure);
+    EXPECT_NE(err_.str().find("missing.gif: "), std::string::npos) << err_.str();
+    EXPECT_EQ(Run({"--adif", "log.adi", "--out", "cards", "--background", "picture.tiff",
+                   "--profile", "station.ini"}),
+              kExitFailure);
+    EXPECT_NE(err_.str().find("is not a JPEG, GIF or BMP file"), std::string::npos) << err_.str();
+    EXPECT_FALSE(fs::exists(dir_ / "cards"));
+}
+
+TEST_F(MakeCardsTest, ACardThatCannotBeWrittenIsReportedAndTheOthersAreMade) {
+    const fs::path picture = MakeLargePicture();
+    const fs::path cards = dir_ / "cards";
+    // A folder in the way of the first card's name: its claim finds the name taken and moves
+    // on, while with --overwrite the writer is refused and the run fails.
+    fs::create_directories(cards / "DL1ABC_20261207_1432.jpg");
+    EXPECT_EQ(Run({"--adif", (dir_ / "log.adi").string(), "--background", picture.string(), "--out",
+                   cards.string(), "--overwrite", "--profile", (dir_ / "station.ini").string()}),
+              kExitFailure);
+    EXPECT_NE(err_.str().find((cards / "DL1ABC_20261207_1432.jpg").string() + ": "),
+              std::string::npos)
+        << err_.str();
+    EXPECT_TRUE(fs::exists(cards / "G4XYZ_20261208_090000.jpg"));
+    EXPECT_TRUE(fs::exists(cards / "W1AW_QRP_20261209_2359.jpg"));
+    EXPECT_NE(out_.str().find("1 card could not be written"), std::string::npos) << out_.str();
+}
+
+TEST_F(MakeCardsTest, OneCardFromOptions) {
+    const fs::path picture = MakeLargePicture();
+    const fs::path output = dir_ / "card.jpg";
+    const std::vector<std::string> args{"--call",       "dl1abc",
+                                        "--date",       "2026-12-07",
+                                        "--utc",        "1432",
+                                        "--mhz",        "14.074",
+                                        "--rst",        "599",
+                                        "--mode",       "FT8",
+                                        "--op",         "Anna",
+                                        "--background", picture.string(),
+                                        "--profile",    (dir_ / "station.ini").string(),
+                                        "-o",           output.string()};
+    ASSERT_EQ(Run(args), kExitSuccess) << err_.str();
+    card::CardData expected = CardDataFor(Contact{}, TestProfile());
+    expected.contactedStation = "dl1abc";
+    expected.contactedOperator = "Anna";
+    expected.date = "2026-12-07";
+    expected.utc = "1432";
+    expected.frequency = "14.074";
+    expected.rst = "599";
+    expected.mode = "FT8";
+    EXPECT_EQ(ReadBytes(output), WindowCardBytes(picture.string(), expected));
+
+    // The card is there now: it is kept unless --overwrite is given.
+    WriteText(output, "mine");
+    EXPECT_EQ(Run(args), kExitFailure);
+    EXPECT_NE(err_.str().find("exists already"), std::string::npos) << err_.str();
+    EXPECT_EQ(ReadBytes(output).size(), 4u);
+    std::vector<std::string> overwrite = args;
+    overwrite.push_back("--overwrite");
+    EXPECT_EQ(Run(overwrite), kExitSuccess) << err_.str();
+    EXPECT_EQ(ReadBytes(output), WindowCardBytes(picture.string(), expected));
+}
+
+// ---- The command line ---------------------------------------------------------------------
+
+TEST_F(MakeCardsTest, OptionErrorsExitWithTwoAndWriteNothing) {
+    const std::string log = (dir_ / "log.adi").string();
+    const std::string out = (dir_ / "cards").string();
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Case> cases{
+        {{"--adif", log}, "--adif: needs --out DIR"},
+        {{"--adif", log, "--out", out, "--call", "X"}, "give one"},
+        {{"--adif", log, "--out", out, "--mhz", "7"}, "--mhz: is for one card"},
+        {{"--call", "X", "-o", "c.jpg", "--only-unsent"}, "--only-unsent: is for cards from a"},
+        {{"--call", "X"}, "--call: needs -o"},
+        {{"--adif", log, "--out"}, "--out: needs a value (DIR)"},
+        {{"--adif", log, "--adif", log, "--out", out}, "--adif: given twice"},
+        {{"--adif", log, "--out", out, "--colour", "red"}, "--colour: unknown option"},
+        {{"--adif", log, "--out", out, "--date-format", "day"}, "names no part of a date"},
+        {{"--overwrite=yes"}, "--overwrite: takes no value"},
+        {{"--profile", "p.ini"}, "nothing to make"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        EXPECT_EQ(Run(c.args), kExitUsage);
+        EXPECT_NE(err_.str().find(c.message), std::string::npos) << err_.str();
+        EXPECT_NE(err_.str().find("usage: velmora-card --adif LOG --out DIR"), std::string::npos);
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "cards"));
+    // A value may follow '='.
+    EXPECT_EQ(Run({"--adif=" + log, "--out=" + out, "--profile=" + (dir_ / "none.ini").string()}),
+              kExitFailure);
+    EXPECT_NE(err_.str().find("no such station profile"), std::string::npos) << err_.str();
+}
+
+TEST_F(MakeCardsTest, HelpNamesTheModesAndWhereTheBlankCardIsLookedFor) {
+    EXPECT_EQ(Run({"--help"}), kExitSuccess);
+    for (const char* text : {"--adif LOG --out DIR", "--call CALL", "convert", "--only-unsent",
+                             "--date-format PATTERN", "blankcard.jpg", "share/velmora"})
+        EXPECT_NE(out_.str().find(text), std::string::npos) << text;
+    EXPECT_EQ(Run({"--adif", "x", "--help"}), kExitSuccess);
+    EXPECT_NE(out_.str().find("--background PICTURE"), std::string::npos);
+}
+
+TEST(BlankCardTest, TheCurrentFolderComesFirstThenTheInstalledDataFolder) {
+    const std::vector<fs::path> candidates = BlankCardCandidates("/opt/v/bin/velmora-card");
+    ASSERT_GE(candidates.size(), 2u);
+    EXPECT_EQ(candidates[0], fs::path("blankcard.jpg"));
+    EXPECT_EQ(candidates[1], fs::path("/opt/v/share/velmora/blankcard.jpg"));
+}
+
+// ---- Progress -----------------------------------------------------------------------------
+
+TEST(ProgressTest, TheLineShowsCountRateAndTimeLeftWithinTheWidth) {
+    // Before any time has passed there is no rate; the bar takes the room the numbers leave.
+    EXPECT_EQ(RenderProgress(0, 200, 0.0, 40), "[" + std::string(31, '-') + "]  0/200");
+    // Half done in two seconds: 50 cards a second, two seconds left; the bar at most 40 cells.
+    EXPECT_EQ(RenderProgress(100, 200, 2.0, 80), "[" + std::string(20, '#') + std::string(20, '-') +
+                                                     "]  100/200  50 cards/s  ETA 0:02");
+    EXPECT_EQ(RenderProgress(200, 200, 4.0, 80).find('-'), std::string::npos);
+    // No room for a bar: the numbers alone, cut to the width.
+    EXPECT_EQ(RenderProgress(5, 10, 1.0, 20), "5/10  5 cards/s  ETA");
+    EXPECT_EQ(FormatDuration(3723), "1:02:03");
+    EXPECT_EQ(FormatDuration(59.6), "1:00");
+}
+
+TEST(ProgressTest, TheBarIsDrawnOnlyOnATerminalAndAtMostTenTimesASecond) {
+    double now = 0.0;
+    std::ostringstream terminal;
+    {
+        ProgressBar bar(terminal, true, 3, 60, [&] { return now; });
+        bar.Update(1);
+        now = 0.05;
+        bar.Update(2); // too soon after the first
+        EXPECT_EQ(terminal.str().find("2/3"), std::string::npos);
+        now = 0.06;
+        bar.Message("a message"); // the bar is cleared, the line written, the bar drawn again
+        bar.Update(3);            // the last one is always drawn
+    }
+    const std::string shown = terminal.str();
+    size_t draws = 0;
+    for (size_t at = shown.find("\r["); at != std::string::npos; at = shown.find("\r[", at + 1))
+        ++draws;
+    EXPECT_EQ(draws, 3u) << shown;
+    const size_t message = shown.find("\r\x1b[Ka message\n");
+    ASSERT_NE(message, std::string::npos) << shown;
+    EXPECT_LT(shown.find("1/3"), message);
+    EXPECT_GT(shown.find("2/3"), message);
+    EXPECT_GT(shown.find("3/3"), shown.find("2/3"));
+    EXPECT_TRUE(shown.ends_with("\r\x1b[K")); // cleared at the end
+
+    std::ostringstream file;
+    {
+        ProgressBar bar(file, false, 3, 60, [&] { return now; });
+        bar.Update(3);
+        bar.Message("only this");
+    }
+    EXPECT_EQ(file.str(), "only this\n");
+}
+
+// ---- The program --------------------------------------------------------------------------
+
+TEST_F(MakeCardsTest, TheProgramMakesCardsAndReportsItsStatus) {
+    fs::copy_file(fs::path(VELMORA_DATA_DIR) / "blankcard.jpg", dir_ / "blankcard.jpg");
+    WriteText(dir_ / "good.adi", "<CALL:6>DL1ABC<QSO_DATE:8>20261207<TIME_ON:4>1432<EOR>"
+                                 "<CALL:5>G4XYZ<QSO_DATE:8>20261208<TIME_ON:4>0900<EOR>");
+    const auto status = [&](const std::string& args) {
+        const std::string command = "cd '" + dir_.string() + "' && '" + VELMORA_CARD_EXE + "' " +
+                                    args + " >out.txt 2>err.txt";
+        const int raw = std::system(command.c_str());
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    };
+    EXPECT_EQ(status("--adif good.adi --out cards --profile station.ini"), kExitSuccess);
+    EXPECT_EQ(CardFiles(dir_ / "cards"),
+              (std::vector<std::string>{"DL1ABC_20261207_1432.jpg", "G4XYZ_20261208_0900.jpg"}));
+    const std::vector<uint8_t> summary = ReadBytes(dir_ / "out.txt");
+    EXPECT_NE(std::string(summary.begin(), summary.end()).find("2 cards written to cards"),
+              std::string::npos);
+    EXPECT_EQ(ReadBytes(dir_ / "err.txt").size(), 0u); // no bar when stderr is a file
+    EXPECT_EQ(DecodeJpeg(dir_ / "cards" / "G4XYZ_20261208_0900.jpg").width, 495);
+
+    EXPECT_EQ(status("--adif log.adi --out more --profile station.ini"), kExitFailure);
+    EXPECT_EQ(CardFiles(dir_ / "more").size(), 3u);
+    EXPECT_EQ(status("--call DL1ABC --utc 1432 -o one.jpg --profile station.ini"), kExitSuccess);
+    EXPECT_TRUE(fs::exists(dir_ / "one.jpg"));
+    EXPECT_EQ(status("--adif good.adi"), kExitUsage);
+    EXPECT_EQ(status("--help"), kExitSuccess);
+}
+
+} // namespace
+} // namespace cli
