@@ -2,6 +2,7 @@
 #include "cli/CardCommand.h"
 
 #include "cli/Adif.h"
+#include "cli/CardWriter.h"
 #include "cli/MakeCards.h"
 #include "cli/Progress.h"
 #include "gif/GIFImage.h"
@@ -24,6 +25,10 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kProgram = "velmora-card";
+
+// Card files written at the same time. Most of a write is waiting for the disk, so more writers
+// than cores pay off; a few more make no difference.
+constexpr size_t kWriterThreads = 16;
 
 struct CardOptions {
     // Cards from a log.
@@ -373,26 +378,46 @@ int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
                     options.overwrite ? ExistingFiles::Overwrite : ExistingFiles::Keep);
     const bool terminal = &io.err == &std::cerr && StandardErrorIsTerminal();
     ProgressBar bar(io.err, terminal, jobs.size(), terminal ? StandardErrorWidth() : 80);
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        const CardJob& job = jobs[i];
-        const std::optional<fs::path> path = namer.Claim(CardBaseName(*job.record), error);
-        std::ostringstream message;
-        CommandIo lineIo{io.out, message};
-        if (!path) {
-            ReportError(lineIo, (fs::path(*options.out) / CardBaseName(*job.record)).string(),
-                        "cannot make the card's file: " + error.message());
-        } else if (WriteCardFile(*background, job.data, *path, lineIo)) {
-            ++totals.written;
-        } else {
-            namer.Release(*path);
+    size_t finished = 0;
+    const auto fail = [&](const std::string& subject, const std::string& message) {
+        ++totals.failed;
+        ++finished;
+        bar.Message(std::string(kProgram) + ": " + subject + ": " + message);
+    };
+    {
+        // Cards are made here, one after the other, and written by the pool meanwhile.
+        CardWriterPool writers(kWriterThreads);
+        const auto collect = [&](std::chrono::milliseconds wait) {
+            for (const CardWriterPool::Result& result : writers.TakeResults(wait)) {
+                if (result.error.empty()) {
+                    ++totals.written;
+                    ++finished;
+                } else {
+                    namer.Release(result.path);
+                    fail(result.path.string(), result.error);
+                }
+            }
+            bar.Update(finished);
+        };
+        for (const CardJob& job : jobs) {
+            const std::string base = CardBaseName(*job.record);
+            const std::optional<fs::path> path = namer.Claim(base, error);
+            if (!path) {
+                fail((fs::path(*options.out) / base).string(),
+                     "cannot make the card's file: " + error.message());
+                continue;
+            }
+            try {
+                const std::unique_ptr<graphics::TBitmap> card = ComposeCard(*background, job.data);
+                writers.Submit(*path, EncodeCard(*card));
+            } catch (const std::exception& failure) {
+                namer.Release(*path);
+                fail(path->string(), failure.what());
+            }
+            collect(std::chrono::milliseconds(0));
         }
-        if (!message.str().empty()) {
-            ++totals.failed;
-            std::string line = message.str();
-            line.pop_back();
-            bar.Message(line);
-        }
-        bar.Update(i + 1);
+        while (writers.Outstanding() > 0)
+            collect(std::chrono::milliseconds(100));
     }
     const double seconds = bar.ElapsedSeconds();
     bar.Finish();
@@ -457,11 +482,15 @@ void PrintCardHelp(std::ostream& stream) {
     stream << "\ncard options:\n";
     for (const OptionSpec& option : kOptions) {
         std::string left = "  ";
-        if (!option.alias.empty())
-            left += std::string(option.alias) + ", ";
+        if (!option.alias.empty()) {
+            left += option.alias;
+            left += ", ";
+        }
         left += option.name;
-        if (!option.argument.empty())
-            left += " " + std::string(option.argument);
+        if (!option.argument.empty()) {
+            left += ' ';
+            left += option.argument;
+        }
         stream << left;
         if (left.size() < 26)
             stream << std::string(26 - left.size(), ' ');

@@ -1,5 +1,7 @@
 #include "cli/MakeCards.h"
 
+#include "graphics/Exceptions.h"
+#include "graphics/Stream.h"
 #include "graphics/Tools.h"
 #include "jpeg/JPEGImage.h"
 #include "platform/Profile.h"
@@ -250,6 +252,17 @@ std::unique_ptr<graphics::TBitmap> ComposeCard(const CardBackground& background,
     card->CopyFrom(&background.Bitmap());
     card::DrawBoxes(card->Canvas(), data);
     return card;
+}
+
+std::vector<uint8_t> EncodeCard(const graphics::TBitmap& card) {
+    jpeg::TJPEGImage picture;
+    picture.CopyFrom(&card);
+    graphics::TMemoryStream stream;
+    picture.SaveToStream(stream);
+    const std::span<const uint8_t> bytes = stream.Memory();
+    if (bytes.empty())
+        throw graphics::EAbort("Operation aborted");
+    return {bytes.begin(), bytes.end()};
 }
 
 void WriteCard(const graphics::TBitmap& card, const std::string& path) {

@@ -6,6 +6,7 @@
 #include "card/Background.h"
 #include "card/CardComposer.h"
 #include "cli/CardCommand.h"
+#include "cli/CardWriter.h"
 #include "cli/Cli.h"
 #include "cli/Progress.h"
 #include "graphics/Bitmap.h"
@@ -612,6 +613,40 @@ TEST(ProgressTest, TheBarIsDrawnOnlyOnATerminalAndAtMostTenTimesASecond) {
         bar.Message("only this");
     }
     EXPECT_EQ(file.str(), "only this\n");
+}
+
+// ---- Writing ------------------------------------------------------------------------------
+
+TEST_F(MakeCardsTest, TheWritersPutEveryCardInPlaceAndReportEachFailure) {
+    std::vector<CardWriterPool::Result> results;
+    {
+        CardWriterPool writers(4, 2); // a short queue, so submitting waits for the writers
+        for (int i = 0; i < 20; ++i)
+            writers.Submit(dir_ / ("card" + std::to_string(i) + ".jpg"),
+                           std::vector<uint8_t>(size_t(i) + 1, uint8_t(i)));
+        writers.Submit(dir_ / "missing" / "card.jpg", {1, 2, 3});
+        while (writers.Outstanding() > 0) {
+            for (CardWriterPool::Result& result : writers.TakeResults(std::chrono::seconds(5)))
+                results.push_back(std::move(result));
+        }
+        EXPECT_TRUE(writers.TakeResults(std::chrono::seconds(5)).empty()); // nothing to wait for
+    }
+    ASSERT_EQ(results.size(), 21u);
+    size_t failures = 0;
+    for (const CardWriterPool::Result& result : results) {
+        if (result.path == dir_ / "missing" / "card.jpg") {
+            ++failures;
+            EXPECT_NE(result.error.find("Cannot create file"), std::string::npos) << result.error;
+        } else {
+            EXPECT_EQ(result.error, "");
+        }
+    }
+    EXPECT_EQ(failures, 1u);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(ReadBytes(dir_ / ("card" + std::to_string(i) + ".jpg")),
+                  std::vector<uint8_t>(size_t(i) + 1, uint8_t(i)));
+    // Nothing but the cards and the test's own files: no temporary file is left behind.
+    EXPECT_EQ(CardFiles(dir_).size(), 22u);
 }
 
 // ---- The program --------------------------------------------------------------------------
