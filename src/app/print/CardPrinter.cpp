@@ -24,6 +24,20 @@ std::string DestinationOf(const QPrinter& printer) {
     throw EPrinter("Unable to print to " + DestinationOf(printer));
 }
 
+void DrawSheet(QPainter& painter, const SheetLayout& layout, const QImage& image, double perMm) {
+    auto toDevice = [perMm](double mm) { return mm * perMm; };
+    for (const RectMm& place : layout.cards)
+        painter.drawImage(QRectF(toDevice(place.left), toDevice(place.top), toDevice(place.width),
+                                 toDevice(place.height)),
+                          image);
+    QPen pen(Qt::black, toDevice(kCutMarkWidthMm));
+    pen.setCapStyle(Qt::FlatCap);
+    painter.setPen(pen);
+    for (const LineMm& mark : layout.cutMarks)
+        painter.drawLine(QPointF(toDevice(mark.x1), toDevice(mark.y1)),
+                         QPointF(toDevice(mark.x2), toDevice(mark.y2)));
+}
+
 } // namespace
 
 QImage CardImageOf(graphics::TBitmap& card) {
@@ -59,24 +73,20 @@ void PrintCard(const QImage& card, QPrinter& printer, const PrintOptions& option
     // Positions are measured from the paper's corner, not from the printable area.
     printer.setFullPage(true);
     const SheetLayout layout = LayoutSheet(SheetOf(printer.pageLayout()), options);
-    const double perMm = printer.resolution() / kMmPerInch;
     const QImage image = ScaledForPrint(card, printer.resolution());
-    auto toDevice = [perMm](double mm) { return mm * perMm; };
+    // Printers that make copies themselves get one page; PDF files need every copy as a page.
+    const int copies =
+        printer.supportsMultipleCopies() ? 1 : std::clamp(printer.copyCount(), 1, kMaxCopies);
 
     QPainter painter;
     if (!painter.begin(&printer))
         PrintFailed(printer);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    for (const RectMm& place : layout.cards)
-        painter.drawImage(QRectF(toDevice(place.left), toDevice(place.top), toDevice(place.width),
-                                 toDevice(place.height)),
-                          image);
-    QPen pen(Qt::black, toDevice(kCutMarkWidthMm));
-    pen.setCapStyle(Qt::FlatCap);
-    painter.setPen(pen);
-    for (const LineMm& mark : layout.cutMarks)
-        painter.drawLine(QPointF(toDevice(mark.x1), toDevice(mark.y1)),
-                         QPointF(toDevice(mark.x2), toDevice(mark.y2)));
+    for (int copy = 0; copy < copies; ++copy) {
+        if (copy > 0 && !printer.newPage())
+            PrintFailed(printer);
+        DrawSheet(painter, layout, image, printer.resolution() / kMmPerInch);
+    }
     if (!painter.end() || printer.printerState() == QPrinter::Error)
         PrintFailed(printer);
 }

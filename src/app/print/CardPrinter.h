@@ -38,8 +38,12 @@ QImage ScaledForPrint(const QImage& card, int deviceDpi);
 // whatever unit and mode the layout is in.
 SheetGeometry SheetOf(const QPageLayout& pageLayout);
 
-// Prints one page: the card once, or as a sheet with cut marks, moved by the offset. Raises
-// EPrinter when the printer or the output file cannot be opened or the job fails.
+// The print dialog offers no more copies than this.
+inline constexpr int kMaxCopies = 999;
+
+// Prints one page: the card once, or as a sheet with cut marks, moved by the offset. A printer
+// that cannot make copies itself (a PDF file) gets one page per copy asked for. Raises EPrinter
+// when the printer or the output file cannot be opened or the job fails.
 void PrintCard(const QImage& card, QPrinter& printer, const PrintOptions& options);
 
 } // namespace velmora::print

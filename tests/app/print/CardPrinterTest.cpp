@@ -12,6 +12,7 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
@@ -258,6 +259,21 @@ TEST_F(CardPrinterTest, TheOffsetMovesTheSheetAndItsMarks) {
     EXPECT_NEAR(moved.left - still.left, 2.5, 2 * kPixelMm);
     EXPECT_NEAR(moved.top - still.top, -4, 2 * kPixelMm);
     EXPECT_EQ(printtest::ListPdfImages(Pdf()).size(), 3u) << "A4 portrait holds three cards";
+}
+
+TEST_F(CardPrinterTest, EveryCopyAskedForIsAPageOfThePdf) {
+    // A PDF file cannot make copies the way a printer does: each copy is a page of its own.
+    SetPaper(QPageSize(QPageSize::A4), QPageLayout::Landscape, 5);
+    printer_.setCopyCount(3);
+    ASSERT_FALSE(printer_.supportsMultipleCopies());
+    PrintCard(QuarterCard(), printer_, {csFillPage, 0, 0});
+    const auto info = printtest::ReadPdfInfo(Pdf());
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->pages, 3);
+    std::map<int, int> cardsOnPage;
+    for (const auto& image : printtest::ListPdfImages(Pdf()))
+        ++cardsOnPage[image.page];
+    EXPECT_EQ(cardsOnPage, (std::map<int, int>{{1, 4}, {2, 4}, {3, 4}}));
 }
 
 TEST_F(CardPrinterTest, AFileThatCannotBeWrittenIsReportedAsAFailure) {
