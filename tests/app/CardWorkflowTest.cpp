@@ -10,9 +10,14 @@
 #include "graphics/Canvas.h"
 #include "jpeg/JPEGImage.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCursor>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLabel>
 #include <QProgressDialog>
+#include <QTimer>
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
@@ -797,6 +802,60 @@ TEST_F(CardWorkflowTest, ThePreviewShowsNothingForFilesItCannotRead) {
     EXPECT_TRUE(toolkit::PicturePreview((folder_ / "notes.txt").string(), 100, 100).isNull());
     EXPECT_TRUE(toolkit::PicturePreview((folder_ / "missing.jpg").string(), 100, 100).isNull());
     EXPECT_TRUE(toolkit::PicturePreview(folder_.string(), 100, 100).isNull());
+}
+
+// The real dialog: Qt's file dialog with the panel beside the list, following the file under
+// the cursor, and the format list's entries as Qt name filters.
+TEST_F(CardWorkflowTest, TheQtSaveDialogShowsThePreviewAndTheFormats) {
+    const fs::path picture = folder_ / "shown.bmp";
+    WriteBmp(picture, 60, 40, Solid(kOrange));
+    const auto qtDialogs = toolkit::NewQtDialogProvider();
+    const toolkit::ScopedDialogProvider useQt(*qtDialogs);
+
+    QStringList filters;
+    bool previewShown = false;
+    int tries = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            if (++tries > 200 && QApplication::activeModalWidget() != nullptr)
+                QApplication::activeModalWidget()->close();
+            return;
+        }
+        filters = dialog->nameFilters();
+        auto* preview = dialog->findChild<QLabel*>(QStringLiteral("PicturePreview"));
+        // The folder is listed in the background: move the cursor onto the file, as a click
+        // in the list does, once it is listed.
+        if (preview != nullptr && ++tries < 200) {
+            if (preview->pixmap().isNull()) {
+                auto* view = dialog->findChild<QAbstractItemView*>(QStringLiteral("treeView"));
+                auto* model =
+                    view != nullptr ? qobject_cast<QFileSystemModel*>(view->model()) : nullptr;
+                if (model != nullptr) {
+                    const QModelIndex index =
+                        model->index(QString::fromStdString(picture.string()));
+                    if (index.isValid())
+                        view->setCurrentIndex(index);
+                }
+                return;
+            }
+            const QImage shown = preview->pixmap().toImage();
+            previewShown =
+                (shown.pixel(shown.width() / 2, shown.height() / 2) & 0xFFFFFF) == 0xFF8000u;
+        }
+        dialog->reject();
+    });
+    poll.start(10);
+    toolkit::TSavePictureDialog save;
+    save.InitialDir = folder_.string();
+    EXPECT_FALSE(save.Execute());
+    poll.stop();
+
+    ASSERT_GE(filters.size(), 2);
+    EXPECT_EQ(filters[0], "All (*.gif *.jpg *.jpeg *.bmp *.ico *.emf *.wmf)");
+    EXPECT_EQ(filters[1], "GIF Image (*.gif)");
+    EXPECT_TRUE(previewShown);
 }
 
 // ---- Text colour.

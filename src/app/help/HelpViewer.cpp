@@ -67,6 +67,14 @@ void THelpViewer::ShowContents(const std::string& helpFile) {
     const QString title = browser_->documentTitle();
     setWindowTitle(title.isEmpty() ? QStringLiteral("Velmora Help") : title);
     browser_->moveCursor(QTextCursor::Start);
+    if (!isVisible() && !placed_) {
+        // The first time, over the middle of the window it belongs to.
+        if (QWidget* owner = parentWidget(); owner != nullptr && owner->isVisible()) {
+            const QRect area = owner->frameGeometry();
+            move(area.center() - QPoint(width() / 2, height() / 2));
+        }
+        placed_ = true;
+    }
     show();
     raise();
     activateWindow();

@@ -29,6 +29,7 @@ class THelpViewer : public QWidget {
   private:
     QTextBrowser* browser_;
     std::string fileName_;
+    bool placed_ = false;
 };
 
 // The help viewer of owner's window, made on first use and kept for the window's lifetime.

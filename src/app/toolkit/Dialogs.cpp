@@ -81,15 +81,46 @@ void AddPreviewPanel(QFileDialog& files) {
         }
     });
     grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1);
+    // Room for the file list beside the panel.
+    files.resize(std::max(files.width(), 760), std::max(files.height(), 420));
 }
 
 enum class Preview { None, Picture };
 
+// The picture format list writes each pattern into its description as well ("GIF Image
+// (*.gif)|*.gif"); Qt shows the description and reads the patterns from its parentheses, so the
+// copy in the description is dropped before Qt adds its own.
+std::string WithoutRepeatedPatterns(const std::string& filter) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t bar = filter.find('|'); bar != std::string::npos; bar = filter.find('|', start)) {
+        parts.push_back(filter.substr(start, bar - start));
+        start = bar + 1;
+    }
+    parts.push_back(filter.substr(start));
+    std::string result;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        std::string part = parts[i];
+        if (i % 2 == 0 && i + 1 < parts.size()) {
+            const std::string repeated = " (" + parts[i + 1] + ")";
+            if (part.size() > repeated.size() &&
+                part.compare(part.size() - repeated.size(), repeated.size(), repeated) == 0)
+                part.resize(part.size() - repeated.size());
+        }
+        if (i > 0)
+            result += '|';
+        result += part;
+    }
+    return result;
+}
+
 bool RunFileDialog(TOpenDialog& dialog, QFileDialog::AcceptMode mode,
                    Preview preview = Preview::None) {
     ReturnActivation owner;
+    const std::string filter =
+        preview == Preview::Picture ? WithoutRepeatedPatterns(dialog.Filter) : dialog.Filter;
     QFileDialog files(owner.window(), ToQString(dialog.Title), ToQString(dialog.InitialDir),
-                      ToQString(ToQtFilter(dialog.Filter)));
+                      ToQString(ToQtFilter(filter)));
     files.setObjectName(QStringLiteral("CommonFileDialog"));
     files.setAcceptMode(mode);
     files.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
