@@ -19,7 +19,6 @@ class PrintSession {
 
     // Made on first use, so that a program that never prints never asks for the printers.
     QPrinter& Printer();
-    bool HasPrinter() const { return printer_ != nullptr; }
 
     PrintOptions Options;
 
