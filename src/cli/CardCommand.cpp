@@ -85,8 +85,7 @@ constexpr std::array kOptions{
          &CardOptions::overwrite),
     Flag("--only-unsent", Mode::Log, "skip contacts whose QSL_SENT is Y", &CardOptions::onlyUnsent),
     Value("--date-format", "", "PATTERN", Mode::Log,
-          "how QSO_DATE is shown: YYYY, YY, MM, DD and literal characters (YYYY-MM-DD)",
-          &CardOptions::dateFormat),
+          "the date's layout from YYYY, YY, MM, DD (YYYY-MM-DD)", &CardOptions::dateFormat),
     Value("--call", "", "CALL", Mode::Single, "the contacted station's call sign",
           &CardOptions::call),
     Value("--date", "", "DATE", Mode::Single, "the contact's date, shown as given",
@@ -99,21 +98,20 @@ constexpr std::array kOptions{
     Value("--output", "-o", "CARD.jpg", Mode::Single, "the card file to write",
           &CardOptions::output),
     Value("--background", "", "PICTURE", Mode::Both,
-          "the card's picture (jpg, jpeg, gif, bmp); fitted into 495 x 315 when larger",
-          &CardOptions::background),
+          "the picture: jpg, jpeg, gif or bmp; fitted when larger", &CardOptions::background),
     Value("--profile", "", "FILE", Mode::Both,
-          "the station profile (default: velmora.ini beside the program)", &CardOptions::profile),
-    Flag("--help", Mode::Both, "show this help", &CardOptions::help),
+          "the station profile (velmora.ini beside the program)", &CardOptions::profile),
+    OptionSpec{"--help", "-h", {}, Mode::Both, "show this help", nullptr, &CardOptions::help},
 };
 
 void PrintUsage(std::ostream& stream) {
     stream << "usage: " << kProgram
-           << " --adif LOG --out DIR [--background PICTURE] [--profile FILE] [--overwrite]\n"
-              "                    [--only-unsent] [--date-format PATTERN]\n"
+           << " --adif LOG --out DIR [--background PICTURE] [--profile FILE]\n"
+              "                    [--overwrite] [--only-unsent] [--date-format PATTERN]\n"
               "       "
            << kProgram
-           << " --call CALL [--date DATE] [--utc HHMM] [--mhz FREQ] [--rst RST]\n"
-              "                    [--mode MODE] [--op NAME] [--background PICTURE]\n"
+           << " --call CALL [--date DATE] [--utc HHMM] [--mhz FREQ]\n"
+              "                    [--rst RST] [--mode MODE] [--op NAME] [--background PICTURE]\n"
               "                    [--profile FILE] [--overwrite] -o CARD.jpg\n";
 }
 
@@ -140,8 +138,6 @@ int ParseOptions(std::span<const std::string> args, CardOptions& options, Comman
             inlineValue = std::string(arg.substr(equals + 1));
             arg = arg.substr(0, equals);
         }
-        if (arg == "-h")
-            arg = "--help";
         const OptionSpec* option = FindOption(arg);
         if (option == nullptr)
             return UsageError(io, args[i], "unknown option");
@@ -195,6 +191,11 @@ std::string ErrorText(int number) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& text, CommandIo& io) {
+    std::error_code error;
+    if (fs::is_directory(path, error)) {
+        ReportError(io, path, "is a folder, not a log");
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         ReportError(io, path, "cannot open the log: " + ErrorText(errno));
@@ -502,8 +503,12 @@ void PrintCardHelp(std::ostream& stream) {
               "taken already gets _2, _3 and so on. The own station comes from the profile;\n"
               "a contact's STATION_CALLSIGN (else OPERATOR) replaces the own call sign.\n"
               "Without --background the blank card is used, looked for in this order:\n";
-    for (const fs::path& candidate : BlankCardCandidates(ExecutablePath()))
-        stream << "  " << candidate.string() << '\n';
+    for (const fs::path& candidate : BlankCardCandidates(ExecutablePath())) {
+        stream << "  " << candidate.string();
+        if (candidate.is_relative())
+            stream << " (in the current folder)";
+        stream << '\n';
+    }
     stream << "Exit status: 0 when every card was written, 1 when one was not (a damaged\n"
               "record included), 2 for a wrong command line.\n";
 }

@@ -548,6 +548,14 @@ TEST_F(MakeCardsTest, OptionErrorsExitWithTwoAndWriteNothing) {
     EXPECT_EQ(Run({"--adif=" + log, "--out=" + out, "--profile=" + (dir_ / "none.ini").string()}),
               kExitFailure);
     EXPECT_NE(err_.str().find("no such station profile"), std::string::npos) << err_.str();
+    // A log that cannot be read fails before anything is made.
+    const std::string profile = (dir_ / "station.ini").string();
+    EXPECT_EQ(Run({"--adif", dir_.string(), "--out", out, "--profile", profile}), kExitFailure);
+    EXPECT_NE(err_.str().find("is a folder, not a log"), std::string::npos) << err_.str();
+    EXPECT_EQ(Run({"--adif", (dir_ / "none.adi").string(), "--out", out, "--profile", profile}),
+              kExitFailure);
+    EXPECT_NE(err_.str().find("cannot open the log"), std::string::npos) << err_.str();
+    EXPECT_FALSE(fs::exists(dir_ / "cards"));
 }
 
 TEST_F(MakeCardsTest, HelpNamesTheModesAndWhereTheBlankCardIsLookedFor) {
