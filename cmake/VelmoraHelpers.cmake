@@ -8,9 +8,12 @@ function(velmora_add_test name)
     VELMORA_CORPUS_DIR="${VELMORA_CORPUS_DIR}"
     VELMORA_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data"
     VELMORA_DATA_DIR="${CMAKE_SOURCE_DIR}/data")
-  set(env "VELMORA_CORPUS_DIR=${VELMORA_CORPUS_DIR}")
+  # One variable only: gtest_discover_tests splits a list value into separate properties, so a
+  # second entry would be lost. Tests find the corpus through the compile definition above.
   if(ARG_GUI)
-    list(APPEND env "QT_QPA_PLATFORM=offscreen")
+    set(env "QT_QPA_PLATFORM=offscreen")
+  else()
+    set(env "VELMORA_CORPUS_DIR=${VELMORA_CORPUS_DIR}")
   endif()
   include(GoogleTest)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${env}")
