@@ -97,21 +97,23 @@ class RowCombiner {
     std::array<uint8_t, kSpanChunk> skip_;
 };
 
-bool SameRowBytes(const Surface& a, const Surface& b) {
-    return a.BitsPerPixel() == b.BitsPerPixel() && a.BitsPerPixel() >= 8 &&
-           a.IsMonochromeDevice() == b.IsMonochromeDevice() && a.SameValueFormat(b);
-}
-
 // Unscaled copy of the clipped destination rectangle; the source pixel of (x, y) is
 // (x + offsetX, y + offsetY).
 void CopyRows(Surface& dst, const DeviceContext& dstDc, const Surface& src,
               const DeviceContext& srcDc, const Clip& clip, int offsetX, int offsetY,
               uint8_t code) {
+    // A whole bitmap copied onto a device bitmap of its size is copied when either is next
+    // touched, and often never: a picture handed over is usually only read, and scaled down.
+    const bool whole = clip.x0 == 0 && clip.y0 == 0 && clip.x1 == dst.Width() &&
+                       clip.y1 == dst.Height() && offsetX == 0 && offsetY == 0;
+    if (code == 0xCC && whole && dst.DeferCopyOf(src, MonoColorsFor(dstDc, srcDc))) {
+        return;
+    }
     const int width = clip.x1 - clip.x0;
     const bool sameSurface = &dst == &src;
     // Overlapping copies within one bitmap run away from the area they overwrite.
     const bool upwards = sameSurface && offsetY < 0;
-    if (code == 0xCC && SameRowBytes(src, dst)) {
+    if (code == 0xCC && src.SameRowFormat(dst)) {
         const size_t bytesPerPixel = size_t(dst.BitsPerPixel() / 8);
         for (int i = 0; i < clip.y1 - clip.y0; ++i) {
             const int y = upwards ? clip.y1 - 1 - i : clip.y0 + i;

@@ -255,6 +255,9 @@ bool GetWindowOrgEx(const DeviceContext& /*dc*/, POINT* origin) {
 }
 
 bool GdiFlush() {
+    // Deferred copies still reading a DIB section's memory take their own pixels before that
+    // memory is written directly.
+    Surface::FlushSectionSnapshots();
     return true;
 }
 

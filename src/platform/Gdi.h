@@ -34,7 +34,7 @@ class DeviceContext;
 
 // Move-only owner of one platform object.
 template <class T> class GdiHandle {
-public:
+  public:
     GdiHandle() = default;
     explicit GdiHandle(std::shared_ptr<T> object) : object_(std::move(object)) {}
     GdiHandle(const GdiHandle&) = delete;
@@ -50,7 +50,7 @@ public:
     // For the layer itself: a device context shares what is selected into it.
     const std::shared_ptr<T>& shared() const { return object_; }
 
-private:
+  private:
     std::shared_ptr<T> object_;
 };
 
@@ -96,7 +96,8 @@ bool GetBrushOrgEx(const DeviceContext& dc, POINT* origin);
 bool MoveToEx(DeviceContext& dc, int x, int y, POINT* previous);
 bool GetCurrentPositionEx(const DeviceContext& dc, POINT* position);
 bool GetWindowOrgEx(const DeviceContext& dc, POINT* origin);
-// Completes pending drawing; drawing here is immediate, so this only reports success.
+// Completes pending work on DIB section memory: copies of a section that were deferred take
+// pixels of their own. Call it before writing a section's memory through its pointer.
 bool GdiFlush();
 
 // ---- Bitmaps ------------------------------------------------------------------------------
@@ -147,8 +148,7 @@ HPALETTE CreatePalette(const LOGPALETTE& palette);
 // The halftone palette of our own: a 6 x 6 x 6 colour cube plus greys and the 20 static colours,
 // 256 entries in all.
 HPALETTE CreateHalftonePalette(const DeviceContext* reference);
-unsigned GetPaletteEntries(const GdiPalette& palette, unsigned start,
-                           std::span<PALETTEENTRY> out);
+unsigned GetPaletteEntries(const GdiPalette& palette, unsigned start, std::span<PALETTEENTRY> out);
 unsigned SetPaletteEntries(GdiPalette& palette, unsigned start,
                            std::span<const PALETTEENTRY> entries);
 unsigned GetNearestPaletteIndex(const GdiPalette& palette, COLORREF color);

@@ -4,10 +4,47 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 namespace platform {
+
+struct Surface::DeferredCopy {
+    std::shared_ptr<const Surface> source; // a snapshot, never itself deferred
+    MonoColors colors;
+};
+
+namespace {
+
+// calloc rather than new[]: large blocks come zeroed from the kernel, so a surface that is
+// overwritten at once (or never written) does not pay for clearing its memory.
+std::shared_ptr<uint8_t[]> AllocatePixels(size_t bytes, bool zeroed) {
+    void* memory = zeroed ? std::calloc(bytes, 1) : std::malloc(bytes);
+    if (memory == nullptr) {
+        throw std::bad_alloc();
+    }
+    return std::shared_ptr<uint8_t[]>(static_cast<uint8_t*>(memory),
+                                      [](uint8_t* p) { std::free(p); });
+}
+
+// Snapshots of DIB sections, which GdiFlush keeps apart from memory written through pointers.
+struct SectionSnapshots {
+    std::mutex lock;
+    std::vector<std::weak_ptr<Surface>> snapshots;
+};
+
+SectionSnapshots& TheSectionSnapshots() {
+    static SectionSnapshots registry;
+    return registry;
+}
+
+} // namespace
+
+Surface::Surface(Surface&&) noexcept = default;
+Surface& Surface::operator=(Surface&&) noexcept = default;
+Surface::~Surface() = default;
 
 uint64_t DibStride(int64_t width, int bitsPerPixel) {
     if (width <= 0 || bitsPerPixel <= 0 || width > (int64_t(1) << 40)) {
@@ -67,7 +104,7 @@ std::optional<Surface> Surface::Create(Layout layout) {
         s.valueMask_ = m.red | m.green | m.blue;
     }
     try {
-        s.bits_ = std::make_unique<uint8_t[]>(s.SizeBytes()); // value-initialised: zeroed
+        s.bits_ = AllocatePixels(s.SizeBytes(), true);
     } catch (const std::bad_alloc&) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return std::nullopt;
@@ -79,6 +116,8 @@ unsigned Surface::SetTable(unsigned start, std::span<const RGBQUAD> colors) {
     if (!Indexed() || start >= table_.size()) {
         return 0;
     }
+    // A deferred copy's values were chosen against the old table.
+    Materialize();
     const size_t n = std::min(colors.size(), table_.size() - start);
     std::copy_n(colors.begin(), n, table_.begin() + start);
     usedColors_ = std::max(usedColors_, int(start + n));
@@ -164,6 +203,11 @@ bool Surface::SameValueFormat(const Surface& other) const {
 
 void Surface::ReadSpan(int y, int x0, int n, uint32_t* out) const {
     assert(x0 >= 0 && n >= 0 && x0 + n <= width_);
+    if (deferred_) {
+        deferred_->source->ReadSpan(y, x0, n, out);
+        DeferredConverter().Convert(out, out, n);
+        return;
+    }
     const uint8_t* row = Row(y).data();
     switch (bpp_) {
     case 32:
@@ -207,14 +251,18 @@ void Surface::ReadSpan(int y, int x0, int n, uint32_t* out) const {
 
 void Surface::WriteSpan(int y, int x0, int n, const uint32_t* in) {
     assert(x0 >= 0 && n >= 0 && x0 + n <= width_);
-    uint8_t* row = Row(y).data();
-    switch (bpp_) {
+    WriteRowValues(Row(y).data(), bpp_, valueMask_, x0, n, in);
+}
+
+void Surface::WriteRowValues(uint8_t* row, int bpp, uint32_t valueMask, int x0, int n,
+                             const uint32_t* in) {
+    switch (bpp) {
     case 32:
         for (int i = 0; i < n; ++i) {
             uint8_t* p = row + size_t(x0 + i) * 4;
             uint32_t old;
             std::memcpy(&old, p, 4);
-            const uint32_t v = (in[i] & valueMask_) | (old & ~valueMask_);
+            const uint32_t v = (in[i] & valueMask) | (old & ~valueMask);
             std::memcpy(p, &v, 4);
         }
         break;
@@ -230,7 +278,7 @@ void Surface::WriteSpan(int y, int x0, int n, const uint32_t* in) {
         for (int i = 0; i < n; ++i) {
             uint8_t* p = row + size_t(x0 + i) * 2;
             const uint32_t old = uint32_t(p[0]) | (uint32_t(p[1]) << 8);
-            const uint32_t v = (in[i] & valueMask_) | (old & ~valueMask_);
+            const uint32_t v = (in[i] & valueMask) | (old & ~valueMask);
             p[0] = uint8_t(v);
             p[1] = uint8_t(v >> 8);
         }
@@ -260,6 +308,11 @@ void Surface::WriteSpan(int y, int x0, int n, const uint32_t* in) {
 }
 
 void Surface::GatherSpan(int y, const int32_t* columns, int n, uint32_t* out) const {
+    if (deferred_) {
+        deferred_->source->GatherSpan(y, columns, n, out);
+        DeferredConverter().Convert(out, out, n);
+        return;
+    }
     const uint8_t* row = Row(y).data();
     switch (bpp_) {
     case 32:
@@ -309,6 +362,140 @@ uint32_t Surface::ReadValue(int x, int y) const {
 
 void Surface::WriteValue(int x, int y, uint32_t value) {
     WriteSpan(y, x, 1, &value);
+}
+
+bool Surface::SameRowFormat(const Surface& other) const {
+    return bpp_ == other.bpp_ && bpp_ >= 8 && IsMonochromeDevice() == other.IsMonochromeDevice() &&
+           SameValueFormat(other);
+}
+
+// ---- Deferred copies ---------------------------------------------------------------------
+
+bool Surface::DeferCopyOf(const Surface& source, const MonoColors& colors) {
+    if (kind_ == SurfaceKind::Dib || &source == this || source.width_ != width_ ||
+        source.height_ != height_) {
+        return false;
+    }
+    std::shared_ptr<const DeferredCopy> copy;
+    if (source.deferred_) {
+        // A copy of a copy refers to the first one's snapshot, which only works where the two
+        // surfaces' values mean the same.
+        if (!ValueConverter(source, *this, colors).Identity()) {
+            return false;
+        }
+        copy = source.deferred_;
+    } else {
+        // The source only lends its memory: its own next write parts it from the snapshot.
+        copy = std::make_shared<DeferredCopy>(
+            DeferredCopy{const_cast<Surface&>(source).Snapshot(), colors});
+    }
+    // What this surface held is overwritten as a whole: a snapshot of it keeps the old pixels.
+    if (!snapshot_.expired()) {
+        ReleaseSnapshot();
+    }
+    deferred_ = std::move(copy);
+    converter_.reset();
+    converterFor_ = nullptr;
+    return true;
+}
+
+ValueConverter& Surface::DeferredConverter() const {
+    // Rebuilt after a move, as the converter refers to the surface it writes for.
+    if (!converter_ || converterFor_ != this) {
+        converter_ = std::make_unique<ValueConverter>(*deferred_->source, *this, deferred_->colors);
+        converterFor_ = this;
+    }
+    return *converter_;
+}
+
+void Surface::CopyDeferredPixels() const {
+    const std::shared_ptr<const DeferredCopy> copy = std::move(deferred_);
+    deferred_.reset();
+    converter_.reset();
+    converterFor_ = nullptr;
+    const Surface& source = *copy->source;
+    uint8_t* memory = bits_.get();
+    // The same steps as an immediate block copy, so the result is the same to the byte.
+    if (source.SameRowFormat(*this)) {
+        const size_t rowBytes = size_t(width_) * size_t(bpp_ / 8);
+        for (int y = 0; y < height_; ++y) {
+            std::memcpy(memory + MemoryRow(y) * stride_, source.Row(y).data(), rowBytes);
+        }
+        return;
+    }
+    ValueConverter convert(source, *this, copy->colors);
+    std::vector<uint32_t> values(static_cast<size_t>(width_));
+    for (int y = 0; y < height_; ++y) {
+        source.ReadSpan(y, 0, width_, values.data());
+        convert.Convert(values.data(), values.data(), width_);
+        WriteRowValues(memory + MemoryRow(y) * stride_, bpp_, valueMask_, 0, width_, values.data());
+    }
+}
+
+namespace {
+
+// Gives a snapshot memory of its own when it still shares its source's.
+void KeepApart(std::shared_ptr<uint8_t[]>& bits, size_t bytes) {
+    if (bits.use_count() > 1) {
+        std::shared_ptr<uint8_t[]> own = AllocatePixels(bytes, false);
+        std::memcpy(own.get(), bits.get(), bytes);
+        bits = std::move(own);
+    }
+}
+
+} // namespace
+
+std::shared_ptr<const Surface> Surface::Snapshot() {
+    if (const std::shared_ptr<Surface> current = snapshot_.lock()) {
+        if (current->bits_ == bits_ && current->usedColors_ == usedColors_ &&
+            current->table_ == table_) {
+            return current;
+        }
+        // Only one snapshot at a time shares the memory, so a write has one to part from.
+        KeepApart(current->bits_, SizeBytes());
+    }
+    Surface view;
+    view.kind_ = kind_;
+    view.width_ = width_;
+    view.height_ = height_;
+    view.bpp_ = bpp_;
+    view.stride_ = stride_;
+    view.topDown_ = topDown_;
+    view.masks_ = masks_;
+    view.channels_ = channels_;
+    view.valueMask_ = valueMask_;
+    view.table_ = table_;
+    view.usedColors_ = usedColors_;
+    view.bits_ = bits_;
+    auto snapshot = std::make_shared<Surface>(std::move(view));
+    snapshot_ = snapshot;
+    if (kind_ == SurfaceKind::Dib) {
+        SectionSnapshots& registry = TheSectionSnapshots();
+        const std::lock_guard guard(registry.lock);
+        std::erase_if(registry.snapshots, [](const auto& s) { return s.expired(); });
+        registry.snapshots.push_back(snapshot);
+    }
+    return snapshot;
+}
+
+void Surface::ReleaseSnapshot() {
+    if (const std::shared_ptr<Surface> current = snapshot_.lock()) {
+        if (current->bits_ == bits_) {
+            KeepApart(current->bits_, SizeBytes());
+        }
+    }
+    snapshot_.reset();
+}
+
+void Surface::FlushSectionSnapshots() {
+    SectionSnapshots& registry = TheSectionSnapshots();
+    const std::lock_guard guard(registry.lock);
+    for (const std::weak_ptr<Surface>& entry : registry.snapshots) {
+        if (const std::shared_ptr<Surface> snapshot = entry.lock()) {
+            KeepApart(snapshot->bits_, snapshot->SizeBytes());
+        }
+    }
+    registry.snapshots.clear();
 }
 
 unsigned NearestIndex(std::span<const RGBQUAD> table, COLORREF color) {

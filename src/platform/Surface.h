@@ -46,6 +46,22 @@ constexpr ChannelMasks kMasks888{0xFF0000, 0x00FF00, 0x0000FF};
 constexpr ChannelMasks kMasks555{0x7C00, 0x03E0, 0x001F};
 constexpr ChannelMasks kMasks565{0xF800, 0x07E0, 0x001F};
 
+// The colours of the monochrome rules of block copies.
+struct MonoColors {
+    COLORREF destText = 0;   // what 0 bits of a monochrome source become
+    COLORREF destBack = 0;   // what 1 bits of a monochrome source become
+    COLORREF sourceBack = 0; // colour pixels of this colour become 1 on a monochrome target
+};
+
+class ValueConverter;
+
+// Copies between surfaces of the same size can be deferred: the target then reads its pixels
+// from a snapshot of the source until either is written. A snapshot shares the source's memory
+// while the source is unchanged; the source's first write gives the snapshot a copy of its own.
+// Memory of a DIB section can be written through its pointer, which no surface sees, so such
+// writes must follow a GdiFlush (the platform's rule for direct access), which does the same for
+// every snapshot of a DIB section. A surface, its copies and snapshots are used by one thread at
+// a time.
 class Surface {
   public:
     struct Layout {
@@ -62,10 +78,11 @@ class Surface {
     // out (the last error says which).
     static std::optional<Surface> Create(Layout layout);
 
-    Surface(Surface&&) noexcept = default;
-    Surface& operator=(Surface&&) noexcept = default;
+    Surface(Surface&&) noexcept;
+    Surface& operator=(Surface&&) noexcept;
     Surface(const Surface&) = delete;
     Surface& operator=(const Surface&) = delete;
+    ~Surface();
 
     SurfaceKind Kind() const { return kind_; }
     int Width() const { return width_; }
@@ -80,18 +97,27 @@ class Surface {
     uint32_t ValueMask() const { return valueMask_; }
     bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
 
-    // Row y counted from the top, whatever the storage order.
+    // Row y counted from the top, whatever the storage order. Raw access first makes a
+    // deferred copy real; the writable forms also give a snapshot of this surface its own pixels.
     std::span<uint8_t> Row(int y) {
         assert(y >= 0 && y < height_);
+        PrepareWrite();
         return {bits_.get() + MemoryRow(y) * stride_, stride_};
     }
     std::span<const uint8_t> Row(int y) const {
         assert(y >= 0 && y < height_);
+        Materialize();
         return {bits_.get() + MemoryRow(y) * stride_, stride_};
     }
     // The whole pixel memory in storage order (what a DIB section exposes).
-    uint8_t* Bits() { return bits_.get(); }
-    const uint8_t* Bits() const { return bits_.get(); }
+    uint8_t* Bits() {
+        PrepareWrite();
+        return bits_.get();
+    }
+    const uint8_t* Bits() const {
+        Materialize();
+        return bits_.get();
+    }
     size_t SizeBytes() const { return stride_ * size_t(height_); }
 
     // Colour table (indexed surfaces). The table always has 2^bpp slots; UsedColors() of them
@@ -115,9 +141,44 @@ class Surface {
     uint32_t ReadValue(int x, int y) const;
     void WriteValue(int x, int y, uint32_t value);
 
+    // Whether rows of the two surfaces hold the same bytes for the same pixels, so copies can
+    // move them as they are.
+    bool SameRowFormat(const Surface& other) const;
+
+    // Makes this device-dependent surface an SRCCOPY of source, which has the same size,
+    // without copying any pixels yet. False, with nothing changed, where that cannot be done
+    // (a DIB section, whose memory is exposed; another size; the source itself).
+    bool DeferCopyOf(const Surface& source, const MonoColors& colors);
+    bool Deferred() const { return deferred_ != nullptr; }
+    // Parts every snapshot of a DIB section from the section's memory (GdiFlush).
+    static void FlushSectionSnapshots();
+
   private:
+    struct DeferredCopy;
+
     Surface() = default;
     size_t MemoryRow(int y) const { return topDown_ ? size_t(y) : size_t(height_ - 1 - y); }
+
+    // Writes the pixels of a deferred copy into this surface's memory.
+    void Materialize() const {
+        if (deferred_) {
+            CopyDeferredPixels();
+        }
+    }
+    void CopyDeferredPixels() const;
+    // Before a write: the pixels become real and a snapshot sharing them gets its own.
+    void PrepareWrite() {
+        Materialize();
+        if (!snapshot_.expired()) {
+            ReleaseSnapshot();
+        }
+    }
+    void ReleaseSnapshot();
+    // A read-only view sharing this surface's memory, kept apart once this surface is written.
+    std::shared_ptr<const Surface> Snapshot();
+    ValueConverter& DeferredConverter() const;
+    static void WriteRowValues(uint8_t* row, int bpp, uint32_t valueMask, int x0, int n,
+                               const uint32_t* in);
 
     struct Channel {
         uint32_t mask = 0;
@@ -139,7 +200,13 @@ class Surface {
     uint32_t valueMask_ = 0;
     std::vector<RGBQUAD> table_;
     int usedColors_ = 0;
-    std::unique_ptr<uint8_t[]> bits_;
+    std::shared_ptr<uint8_t[]> bits_;
+    // Set while this surface is a copy not yet made.
+    mutable std::shared_ptr<const DeferredCopy> deferred_;
+    mutable std::unique_ptr<ValueConverter> converter_;
+    mutable const Surface* converterFor_ = nullptr; // the surface converter_ was built for
+    // The snapshot handed to deferred copies of this surface, while any of them lives.
+    std::weak_ptr<Surface> snapshot_;
 };
 
 // Nearest table entry by squared RGB distance; ties keep the lower index.
@@ -163,11 +230,7 @@ inline RGBQUAD ColorToQuad(COLORREF c) {
 // does.
 class ValueConverter {
   public:
-    struct MonoColors {
-        COLORREF destText = 0;   // what 0 bits of a monochrome source become
-        COLORREF destBack = 0;   // what 1 bits of a monochrome source become
-        COLORREF sourceBack = 0; // colour pixels of this colour become 1 on a monochrome target
-    };
+    using MonoColors = platform::MonoColors;
     ValueConverter(const Surface& source, const Surface& dest, const MonoColors& colors);
     void Convert(const uint32_t* in, uint32_t* out, int n);
     bool Identity() const { return mode_ == Mode::Identity; }

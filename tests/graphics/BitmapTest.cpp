@@ -447,6 +447,28 @@ TEST(HandOver, ExportCopiesThePalette) {
     EXPECT_TRUE(back.PaletteModified());
 }
 
+// The hand-over copies nothing until one side changes; rows written through RowAddress afterwards
+// must still stay out of the values and of the bitmap that took them in.
+TEST(HandOver, RowsWrittenAfterwardsStayInTheirOwnBitmap) {
+    auto source = MakeTrueColor(8, 4, clWhite);
+    source->SetPixelFormat(pf24bit);
+    THandOverValues values = source->ExportClipboardData();
+    TBitmap taken;
+    taken.ImportClipboardData(values);
+    for (int y = 0; y < 4; ++y) {
+        auto row = source->RowAddress(y);
+        std::fill(row.begin(), row.end(), uint8_t(0));
+    }
+    EXPECT_EQ(Pixel(*source, 3, 2), 0x000000u);
+    EXPECT_EQ(Pixel(taken, 3, 2), 0xFFFFFFu);
+    TBitmap again;
+    again.ImportClipboardData(values);
+    EXPECT_EQ(Pixel(again, 3, 2), 0xFFFFFFu);
+    auto takenRow = taken.RowAddress(1);
+    std::fill(takenRow.begin(), takenRow.end(), uint8_t(0x80));
+    EXPECT_EQ(Pixel(again, 3, 1), 0xFFFFFFu);
+}
+
 TEST(HandOver, DibSectionsStaySections) {
     auto source = MakeTrueColor(6, 6, clBlue);
     source->SetPixelFormat(pf24bit);
