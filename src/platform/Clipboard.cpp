@@ -38,9 +38,13 @@ auto FindItem(Store& s, unsigned format) {
                         [format](const auto& entry) { return entry.first == format; });
 }
 
-bool Has(Store& s, unsigned format) { return FindItem(s, format) != s.items.end(); }
+bool Has(Store& s, unsigned format) {
+    return FindItem(s, format) != s.items.end();
+}
 
-bool CanConvertToBitmap(Store& s) { return !Has(s, CF_BITMAP) && Has(s, CF_DIB); }
+bool CanConvertToBitmap(Store& s) {
+    return !Has(s, CF_BITMAP) && Has(s, CF_DIB);
+}
 
 bool RequireOpen(const Store& s) {
     if (!s.open) {
@@ -220,7 +224,8 @@ unsigned RegisterClipboardFormatA(std::string_view name) {
 std::string GetClipboardFormatName(unsigned format) {
     Store& s = TheStore();
     std::lock_guard lock(s.mutex);
-    if (format < kFirstRegisteredFormat || format - kFirstRegisteredFormat >= s.registeredNames.size())
+    if (format < kFirstRegisteredFormat ||
+        format - kFirstRegisteredFormat >= s.registeredNames.size())
         return {};
     return s.registeredNames[format - kFirstRegisteredFormat];
 }

@@ -65,7 +65,7 @@ HWND GetOpenClipboardWindow();
 // their order), or nullopt to keep the store. Push() is called when the clipboard closes after
 // a change by this process, with the store's items.
 class ClipboardBridge {
-public:
+  public:
     virtual ~ClipboardBridge() = default;
     virtual std::optional<std::vector<std::pair<unsigned, ClipboardItem>>> Pull() = 0;
     virtual void Push(const std::vector<std::pair<unsigned, const ClipboardItem*>>& items) = 0;
