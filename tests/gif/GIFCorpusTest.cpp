@@ -1,9 +1,9 @@
 // The reader against pictures and expectations written elsewhere: Robert Ancell's GIF test
 // suite (first frame), giflib's regression pictures and giflib 5.2.1's decoding checksums for
 // every GIF of the corpus, and the go-fuzz seeds, which must load or fail cleanly.
-#include "Md5.h"
 #include "gif/GIFImage.h"
 #include "graphics/Bitmap.h"
+#include "support/Md5.h"
 
 #include <filesystem>
 #include <fstream>
@@ -335,7 +335,7 @@ TEST(GiflibChecksums, EveryPictureGiflibDecodesDecodesTheSame) {
             continue;
         }
         const std::vector<uint8_t> rgb = Composite(image);
-        if (std::to_string(rgb.size()) != cols[2] || giftest::Md5Hex(rgb) != cols[3])
+        if (std::to_string(rgb.size()) != cols[2] || testsupport::Md5Hex(rgb) != cols[3])
             mismatches.push_back(cols[0]);
         ++compared;
     }
@@ -347,9 +347,9 @@ TEST(GiflibChecksums, EveryPictureGiflibDecodesDecodesTheSame) {
 }
 
 TEST(Md5, KnownDigests) {
-    EXPECT_EQ(giftest::Md5Hex({}), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(testsupport::Md5Hex({}), "d41d8cd98f00b204e9800998ecf8427e");
     const std::string abc = "abc";
-    EXPECT_EQ(giftest::Md5Hex(std::span(reinterpret_cast<const uint8_t*>(abc.data()), 3)),
+    EXPECT_EQ(testsupport::Md5Hex(std::span(reinterpret_cast<const uint8_t*>(abc.data()), 3)),
               "900150983cd24fb0d6963f7d28e17f72");
 }
 

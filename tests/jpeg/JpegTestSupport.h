@@ -1,9 +1,10 @@
 // Helpers of the jpeg tests: files and the corpus tables, the BMP layout that libjpeg-turbo's
-// djpeg writes (so that decoded pixels can be compared with its md5 sums), MD5, libjpeg's
-// message numbers, and test pictures.
+// djpeg writes (so that decoded pixels can be compared with its md5 sums through the shared
+// MD5), libjpeg's message numbers, and test pictures.
 #pragma once
 
 #include "graphics/Bitmap.h"
+#include "support/Md5.h"
 
 #include <cstdint>
 #include <functional>
@@ -25,7 +26,7 @@ std::string MakeTempFolder();
 // Rows of a tab-separated file, skipping lines that start with '#'; empty fields are kept.
 std::vector<std::vector<std::string>> ReadTsv(const std::string& path);
 
-std::string Md5Hex(std::span<const uint8_t> bytes);
+using testsupport::Md5Hex;
 
 // The density of the file's JFIF segment (unit 0 and 1 x 1 when there is none).
 struct Density {
