@@ -106,15 +106,15 @@ std::string GraphicExtension(const TGraphicClass& graphicClass) {
 
 // ---- The system's own picture classes that exist for the list -----------------------------------
 
-const TGraphicClass& TMetafile::Class() {
+template <class Derived> const TGraphicClass& TPlaceholderGraphic<Derived>::Class() {
     static const TGraphicClass cls{
-        "TMetafile", &TGraphic::Class(),
-        []() -> std::unique_ptr<TGraphic> { return std::make_unique<TMetafile>(); }};
+        Derived::kClassName, &TGraphic::Class(),
+        []() -> std::unique_ptr<TGraphic> { return std::make_unique<Derived>(); }};
     return cls;
 }
 
-void TMetafile::CopyFrom(const TPersistent* source) {
-    const auto* other = dynamic_cast<const TMetafile*>(source);
+template <class Derived> void TPlaceholderGraphic<Derived>::CopyFrom(const TPersistent* source) {
+    const auto* other = dynamic_cast<const Derived*>(source);
     if (other == nullptr) {
         TGraphic::CopyFrom(source);
         return;
@@ -123,49 +123,17 @@ void TMetafile::CopyFrom(const TPersistent* source) {
     NotifyChanged();
 }
 
-void TMetafile::LoadFromStream(TStream&) {
-    throw EInvalidGraphic("Metafile is not valid");
+template <class Derived> void TPlaceholderGraphic<Derived>::LoadFromStream(TStream&) {
+    throw EInvalidGraphic(Derived::kNotValidMessage);
 }
 
-void TMetafile::SaveToStream(TStream&) {}
-
-void TMetafile::ImportClipboardData(uint16_t, platform::GdiBitmap*, platform::GdiPalette*) {
+template <class Derived>
+void TPlaceholderGraphic<Derived>::ImportClipboardData(uint16_t, platform::GdiBitmap*,
+                                                       platform::GdiPalette*) {
     throw EInvalidGraphic("Unsupported clipboard format");
 }
 
-THandOverValues TMetafile::ExportClipboardData() {
-    return {};
-}
-
-const TGraphicClass& TIcon::Class() {
-    static const TGraphicClass cls{"TIcon", &TGraphic::Class(), []() -> std::unique_ptr<TGraphic> {
-                                       return std::make_unique<TIcon>();
-                                   }};
-    return cls;
-}
-
-void TIcon::CopyFrom(const TPersistent* source) {
-    const auto* other = dynamic_cast<const TIcon*>(source);
-    if (other == nullptr) {
-        TGraphic::CopyFrom(source);
-        return;
-    }
-    transparent_ = other->transparent_;
-    NotifyChanged();
-}
-
-void TIcon::LoadFromStream(TStream&) {
-    throw EInvalidGraphic("Icon image is not valid");
-}
-
-void TIcon::SaveToStream(TStream&) {}
-
-void TIcon::ImportClipboardData(uint16_t, platform::GdiBitmap*, platform::GdiPalette*) {
-    throw EInvalidGraphic("Unsupported clipboard format");
-}
-
-THandOverValues TIcon::ExportClipboardData() {
-    return {};
-}
+template class TPlaceholderGraphic<TMetafile>;
+template class TPlaceholderGraphic<TIcon>;
 
 } // namespace graphics

@@ -24,9 +24,10 @@ std::string GraphicFilter(const TGraphicClass& base);
 // The extension of the newest entry for a class (for a save dialog), empty when none.
 std::string GraphicExtension(const TGraphicClass& graphicClass);
 
-// Metafile pictures are not drawn by this system; the class exists for the format list only.
-// Loading raises EInvalidGraphic "Metafile is not valid".
-class TMetafile : public TGraphic {
+// A picture class that exists for the format list only: it holds nothing, draws nothing and has
+// no size, and loading one raises EInvalidGraphic with the class's own message. Derived names
+// itself (kClassName) and gives that message (kNotValidMessage).
+template <class Derived> class TPlaceholderGraphic : public TGraphic {
   public:
     static const TGraphicClass& Class();
     const TGraphicClass& ClassType() const override { return Class(); }
@@ -39,31 +40,30 @@ class TMetafile : public TGraphic {
     void ResizeWidth(int) override {}
     void ResizeHeight(int) override {}
     void LoadFromStream(TStream& stream) override;
-    void SaveToStream(TStream& stream) override;
+    void SaveToStream(TStream&) override {}
     void ImportClipboardData(uint16_t format, platform::GdiBitmap* data,
                              platform::GdiPalette* palette) override;
-    THandOverValues ExportClipboardData() override;
+    THandOverValues ExportClipboardData() override { return {}; }
+};
+
+// Metafile pictures are not drawn by this system; the class exists for the format list only.
+// Loading raises EInvalidGraphic "Metafile is not valid".
+class TMetafile : public TPlaceholderGraphic<TMetafile> {
+  public:
+    static constexpr std::string_view kClassName = "TMetafile";
+    static constexpr const char* kNotValidMessage = "Metafile is not valid";
 };
 
 // Icons likewise: the class exists for the format list only. Loading raises EInvalidGraphic
 // "Icon image is not valid".
-class TIcon : public TGraphic {
+class TIcon : public TPlaceholderGraphic<TIcon> {
   public:
-    static const TGraphicClass& Class();
-    const TGraphicClass& ClassType() const override { return Class(); }
-    // Another object of the class (which holds nothing) is taken; anything else is refused.
-    void CopyFrom(const TPersistent* source) override;
-    void DrawGraphic(TCanvas&, const platform::RECT&) override {}
-    bool IsEmpty() const override { return true; }
-    int WidthOf() const override { return 0; }
-    int HeightOf() const override { return 0; }
-    void ResizeWidth(int) override {}
-    void ResizeHeight(int) override {}
-    void LoadFromStream(TStream& stream) override;
-    void SaveToStream(TStream& stream) override;
-    void ImportClipboardData(uint16_t format, platform::GdiBitmap* data,
-                             platform::GdiPalette* palette) override;
-    THandOverValues ExportClipboardData() override;
+    static constexpr std::string_view kClassName = "TIcon";
+    static constexpr const char* kNotValidMessage = "Icon image is not valid";
 };
+
+// Both are instantiated once, in PictureFormats.cpp, so each has one class record.
+extern template class TPlaceholderGraphic<TMetafile>;
+extern template class TPlaceholderGraphic<TIcon>;
 
 } // namespace graphics
