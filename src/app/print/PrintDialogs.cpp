@@ -1,11 +1,12 @@
 #include "app/print/PrintDialogs.h"
 
+#include "app/toolkit/ReturnActivation.h"
+
 #include <QApplication>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QPageSetupDialog>
-#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRadioButton>
@@ -14,23 +15,6 @@
 namespace velmora::print {
 
 namespace {
-
-// Hands the activation back to the window that had it once a modal dialog is gone, as the
-// window system does for the owner of a dialog.
-class ReturnActivation {
-  public:
-    ReturnActivation() : window_(QApplication::activeWindow()) {}
-    ~ReturnActivation() {
-        if (window_ != nullptr && window_->isVisible())
-            window_->activateWindow();
-    }
-    ReturnActivation(const ReturnActivation&) = delete;
-    ReturnActivation& operator=(const ReturnActivation&) = delete;
-    QWidget* window() const { return window_; }
-
-  private:
-    QPointer<QWidget> window_;
-};
 
 QDoubleSpinBox* NewOffsetBox(const char* name, double value, QWidget* parent) {
     auto* box = new QDoubleSpinBox(parent);
@@ -46,7 +30,7 @@ QDoubleSpinBox* NewOffsetBox(const char* name, double value, QWidget* parent) {
 class QtPrintDialogProvider : public PrintDialogProvider {
   public:
     bool RunPrint(QPrinter& printer, PrintOptions& options) override {
-        ReturnActivation owner;
+        toolkit::ReturnActivation owner(QApplication::activeWindow());
         QPrintDialog dialog(&printer, owner.window());
         dialog.setObjectName(QStringLiteral("PrintDialog"));
         dialog.setWindowTitle(QStringLiteral("Print"));
@@ -64,15 +48,13 @@ class QtPrintDialogProvider : public PrintDialogProvider {
     }
 
     bool RunPageSetup(QPrinter& printer) override {
-        ReturnActivation owner;
+        toolkit::ReturnActivation owner(QApplication::activeWindow());
         QPageSetupDialog dialog(&printer, owner.window());
         dialog.setObjectName(QStringLiteral("PageSetupDialog"));
         dialog.setWindowTitle(QStringLiteral("Print Setup"));
         return dialog.exec() == QDialog::Accepted;
     }
 };
-
-PrintDialogProvider* g_override = nullptr;
 
 } // namespace
 
@@ -81,19 +63,7 @@ std::unique_ptr<PrintDialogProvider> NewQtPrintDialogProvider() {
 }
 
 PrintDialogProvider& PrintDialogs() {
-    if (g_override != nullptr)
-        return *g_override;
-    static QtPrintDialogProvider qtDialogs;
-    return qtDialogs;
-}
-
-ScopedPrintDialogProvider::ScopedPrintDialogProvider(PrintDialogProvider& provider)
-    : previous_(g_override) {
-    g_override = &provider;
-}
-
-ScopedPrintDialogProvider::~ScopedPrintDialogProvider() {
-    g_override = previous_;
+    return toolkit::DialogSeam<PrintDialogProvider>::InUse<QtPrintDialogProvider>();
 }
 
 CardOptionsPage::CardOptionsPage(const PrintOptions& options, QWidget* parent) : QWidget(parent) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/print/CardLayout.h"
+#include "app/toolkit/DialogSeam.h"
 
 #include <QWidget>
 #include <memory>
@@ -31,16 +32,7 @@ std::unique_ptr<PrintDialogProvider> NewQtPrintDialogProvider();
 PrintDialogProvider& PrintDialogs();
 
 // Installs a provider for the lifetime of the guard (tests).
-class ScopedPrintDialogProvider {
-  public:
-    explicit ScopedPrintDialogProvider(PrintDialogProvider& provider);
-    ~ScopedPrintDialogProvider();
-    ScopedPrintDialogProvider(const ScopedPrintDialogProvider&) = delete;
-    ScopedPrintDialogProvider& operator=(const ScopedPrintDialogProvider&) = delete;
-
-  private:
-    PrintDialogProvider* previous_;
-};
+using ScopedPrintDialogProvider = toolkit::DialogSeam<PrintDialogProvider>::Scoped;
 
 // The "Card" page of the print dialog: one card per page or a sheet with cut marks, and the
 // printer offset in millimetres.

@@ -2,6 +2,7 @@
 
 #include "app/toolkit/Application.h"
 #include "app/toolkit/Form.h"
+#include "app/toolkit/ReturnActivation.h"
 #include "app/toolkit/Style.h"
 #include "graphics/Graphic.h"
 #include "graphics/ImageControl.h"
@@ -19,7 +20,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPixmap>
-#include <QPointer>
 #include <QVBoxLayout>
 #include <array>
 #include <cstring>
@@ -35,23 +35,6 @@ QWidget* DialogParent() {
         return Application().ActiveForm();
     return nullptr;
 }
-
-// Hands the activation back to the window that had it once a modal dialog is gone, as the
-// window system does for the owner of a dialog.
-class ReturnActivation {
-  public:
-    ReturnActivation() : window_(DialogParent()) {}
-    ~ReturnActivation() {
-        if (window_ != nullptr && window_->isVisible())
-            window_->activateWindow();
-    }
-    ReturnActivation(const ReturnActivation&) = delete;
-    ReturnActivation& operator=(const ReturnActivation&) = delete;
-    QWidget* window() const { return window_; }
-
-  private:
-    QPointer<QWidget> window_;
-};
 
 // Pictures shown in the save dialog's preview panel are scaled into this box.
 constexpr int kPreviewWidth = 180;
@@ -116,7 +99,7 @@ std::string WithoutRepeatedPatterns(const std::string& filter) {
 
 bool RunFileDialog(TOpenDialog& dialog, QFileDialog::AcceptMode mode,
                    Preview preview = Preview::None) {
-    ReturnActivation owner;
+    ReturnActivation owner(DialogParent());
     const std::string filter =
         preview == Preview::Picture ? WithoutRepeatedPatterns(dialog.Filter) : dialog.Filter;
     QFileDialog files(owner.window(), ToQString(dialog.Title), ToQString(dialog.InitialDir),
@@ -185,7 +168,7 @@ class QtDialogProvider : public DialogProvider {
         return RunFileDialog(dialog, QFileDialog::AcceptSave, Preview::Picture);
     }
     bool RunColor(TColorDialog& dialog) override {
-        ReturnActivation owner;
+        ReturnActivation owner(DialogParent());
         QColorDialog colours(ToQColor(dialog.Color), owner.window());
         colours.setObjectName(QStringLiteral("CommonColorDialog"));
         colours.setOption(QColorDialog::DontUseNativeDialog);
@@ -200,7 +183,7 @@ class QtDialogProvider : public DialogProvider {
 // Qt's font chooser has no colour, so it is embedded in a dialog that adds one.
 bool QtDialogProvider::RunFont(TFontDialog& dialog) {
     graphics::TFont& font = dialog.Font();
-    ReturnActivation owner;
+    ReturnActivation owner(DialogParent());
     QDialog window(owner.window());
     window.setObjectName(QStringLiteral("CommonFontDialog"));
     window.setWindowTitle(QStringLiteral("Font"));
@@ -254,8 +237,6 @@ bool QtDialogProvider::RunFont(TFontDialog& dialog) {
     return true;
 }
 
-DialogProvider* g_override = nullptr;
-
 } // namespace
 
 std::unique_ptr<DialogProvider> NewQtDialogProvider() {
@@ -263,17 +244,7 @@ std::unique_ptr<DialogProvider> NewQtDialogProvider() {
 }
 
 DialogProvider& Dialogs() {
-    if (g_override != nullptr)
-        return *g_override;
-    static QtDialogProvider qtDialogs;
-    return qtDialogs;
-}
-
-ScopedDialogProvider::ScopedDialogProvider(DialogProvider& provider) : previous_(g_override) {
-    g_override = &provider;
-}
-ScopedDialogProvider::~ScopedDialogProvider() {
-    g_override = previous_;
+    return DialogSeam<DialogProvider>::InUse<QtDialogProvider>();
 }
 
 bool TOpenDialog::Execute() {

@@ -3,6 +3,7 @@
 // whether the user confirmed. Tests install a provider that answers without a person.
 #pragma once
 
+#include "app/toolkit/DialogSeam.h"
 #include "graphics/Color.h"
 #include "graphics/Tools.h"
 
@@ -74,17 +75,8 @@ std::unique_ptr<DialogProvider> NewQtDialogProvider();
 
 // The provider in use; the Qt one unless a test installed another.
 DialogProvider& Dialogs();
-// Installs a provider for the lifetime of the returned guard (tests).
-class ScopedDialogProvider {
-  public:
-    explicit ScopedDialogProvider(DialogProvider& provider);
-    ~ScopedDialogProvider();
-    ScopedDialogProvider(const ScopedDialogProvider&) = delete;
-    ScopedDialogProvider& operator=(const ScopedDialogProvider&) = delete;
-
-  private:
-    DialogProvider* previous_;
-};
+// Installs a provider for the lifetime of the guard (tests).
+using ScopedDialogProvider = DialogSeam<DialogProvider>::Scoped;
 
 // A filter in the design's "description|pattern|..." form as a Qt name filter list
 // ("JPEG (*.jpg);;Bitmap (*.bmp)").
