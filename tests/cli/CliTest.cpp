@@ -1,20 +1,16 @@
 // velmora-card: command dispatch, exit statuses, messages, and the convert command's output.
 #include "cli/Cli.h"
 
+#include "CliTestSupport.h"
 #include "cli/BmpWriter.h"
 #include "cli/PictureReaders.h"
 #include "graphics/Bitmap.h"
 #include "graphics/Stream.h"
-#include "platform/Gdi.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace cli {
@@ -38,53 +34,19 @@ uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
            uint32_t(b[at + 3]) << 24;
 }
 
-// Every pixel of a bitmap as 0x00RRGGBB, top row first.
-std::vector<uint32_t> Pixels(graphics::TBitmap& bitmap) {
-    bitmap.MakeStorageReady();
-    platform::BITMAPINFO info;
-    info.bmiHeader.biSize = 40;
-    info.bmiHeader.biWidth = bitmap.Width();
-    info.bmiHeader.biHeight = -bitmap.Height();
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    std::vector<uint8_t> bits(size_t(bitmap.Width()) * size_t(bitmap.Height()) * 4);
-    platform::GetDIBits(platform::GetScreenDC(), *bitmap.Image().handle, 0,
-                        unsigned(bitmap.Height()), bits, info, platform::DIB_RGB_COLORS);
-    std::vector<uint32_t> pixels(bits.size() / 4);
-    for (size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = uint32_t(bits[i * 4]) | uint32_t(bits[i * 4 + 1]) << 8 |
-                    uint32_t(bits[i * 4 + 2]) << 16;
-    return pixels;
-}
-
 std::vector<uint32_t> PixelsOfFile(const fs::path& path) {
     graphics::TBitmap bitmap;
     bitmap.ReadFromFile(path.string());
-    return Pixels(bitmap);
+    return clitest::Pixels(bitmap);
 }
 
-class CliTest : public testing::Test {
+class CliTest : public clitest::ProgramTest {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("velmora-cli-" + std::to_string(::getpid()) + "-" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    CliTest() : ProgramTest("velmora-cli-") {}
 
-    int Run(std::vector<std::string> args) {
-        out_.str("");
-        err_.str("");
-        return cli::Run(args, out_, err_);
-    }
     int Convert(const fs::path& picture, const fs::path& output) {
         return Run({"convert", picture.string(), output.string()});
     }
-
-    fs::path dir_;
-    std::ostringstream out_;
-    std::ostringstream err_;
 };
 
 // ---- convert ----------------------------------------------------------------------------------
@@ -209,9 +171,7 @@ TEST_F(CliTest, HelpGoesToStandardOutput) {
 
 TEST_F(CliTest, TheProgramReportsItsExitStatus) {
     const auto status = [](const std::string& args) {
-        const int raw =
-            std::system((std::string(VELMORA_CARD_EXE) + " " + args + " 2>/dev/null").c_str());
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        return clitest::ExitStatusOf(std::string(VELMORA_CARD_EXE) + " " + args + " 2>/dev/null");
     };
     EXPECT_EQ(
         status("convert " + (kCorpus / "g/pal8.bmp").string() + " " + (dir_ / "o.bmp").string()),

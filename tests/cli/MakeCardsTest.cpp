@@ -3,6 +3,7 @@
 // whose cards are compared with the window's own composition of the same data.
 #include "cli/MakeCards.h"
 
+#include "CliTestSupport.h"
 #include "card/Background.h"
 #include "card/CardComposer.h"
 #include "cli/CardCommand.h"
@@ -12,15 +13,12 @@
 #include "graphics/Bitmap.h"
 #include "graphics/Stream.h"
 #include "jpeg/JPEGImage.h"
-#include "platform/Gdi.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -39,25 +37,6 @@ void WriteText(const fs::path& path, std::string_view text) {
     out.write(text.data(), std::streamsize(text.size()));
 }
 
-// Every pixel of a bitmap as 0x00RRGGBB, top row first.
-std::vector<uint32_t> Pixels(graphics::TBitmap& bitmap) {
-    bitmap.MakeStorageReady();
-    platform::BITMAPINFO info;
-    info.bmiHeader.biSize = 40;
-    info.bmiHeader.biWidth = bitmap.Width();
-    info.bmiHeader.biHeight = -bitmap.Height();
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    std::vector<uint8_t> bits(size_t(bitmap.Width()) * size_t(bitmap.Height()) * 4);
-    platform::GetDIBits(platform::GetScreenDC(), *bitmap.Image().handle, 0,
-                        unsigned(bitmap.Height()), bits, info, platform::DIB_RGB_COLORS);
-    std::vector<uint32_t> pixels(bits.size() / 4);
-    for (size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = uint32_t(bits[i * 4]) | uint32_t(bits[i * 4 + 1]) << 8 |
-                    uint32_t(bits[i * 4 + 2]) << 16;
-    return pixels;
-}
-
 struct DecodedCard {
     int width = 0;
     int height = 0;
@@ -68,7 +47,7 @@ DecodedCard DecodeJpeg(const fs::path& path) {
     jpeg::TJPEGImage picture;
     picture.ReadFromFile(path.string());
     DecodedCard card{picture.Width(), picture.Height(), {}};
-    card.pixels = Pixels(picture.Bitmap());
+    card.pixels = clitest::Pixels(picture.Bitmap());
     return card;
 }
 
@@ -129,23 +108,14 @@ constexpr std::string_view kLog =
     "<CALL:8>W1AW/QRP <QSO_DATE:8>20261209 <TIME_ON:4>2359 <FREQ:5>3.573 <RST_SENT:3>-10 "
     "<MODE:3>FT8 <STATION_CALLSIGN:6>DL0XYZ <OPERATOR:6>DL2OPR <EOR>\n";
 
-class MakeCardsTest : public testing::Test {
+class MakeCardsTest : public clitest::ProgramTest {
   protected:
+    MakeCardsTest() : ProgramTest("velmora-cards-") {}
+
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("velmora-cards-" + std::to_string(::getpid()) + "-" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        ProgramTest::SetUp();
         WriteText(dir_ / "station.ini", kProfile);
         WriteText(dir_ / "log.adi", kLog);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    int Run(std::vector<std::string> args) {
-        out_.str("");
-        err_.str("");
-        return cli::Run(args, out_, err_);
     }
 
     // A picture larger than the card, so it is fitted: 990 x 500, left half red, right half
@@ -171,10 +141,6 @@ class MakeCardsTest : public testing::Test {
         std::sort(names.begin(), names.end());
         return names;
     }
-
-    fs::path dir_;
-    std::ostringstream out_;
-    std::ostringstream err_;
 };
 
 // Runs with another current folder and goes back afterwards.
@@ -664,10 +630,8 @@ TEST_F(MakeCardsTest, TheProgramMakesCardsAndReportsItsStatus) {
     WriteText(dir_ / "good.adi", "<CALL:6>DL1ABC<QSO_DATE:8>20261207<TIME_ON:4>1432<EOR>"
                                  "<CALL:5>G4XYZ<QSO_DATE:8>20261208<TIME_ON:4>0900<EOR>");
     const auto status = [&](const std::string& args) {
-        const std::string command = "cd '" + dir_.string() + "' && '" + VELMORA_CARD_EXE + "' " +
-                                    args + " >out.txt 2>err.txt";
-        const int raw = std::system(command.c_str());
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        return clitest::ExitStatusOf("cd '" + dir_.string() + "' && '" + VELMORA_CARD_EXE + "' " +
+                                     args + " >out.txt 2>err.txt");
     };
     EXPECT_EQ(status("--adif good.adi --out cards --profile station.ini"), kExitSuccess);
     EXPECT_EQ(CardFiles(dir_ / "cards"),
