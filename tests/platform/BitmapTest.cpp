@@ -8,18 +8,6 @@
 namespace platform {
 namespace {
 
-using testing::Canvas;
-using testing::DeviceCanvas;
-using testing::DibCanvas;
-using testing::DibInfo;
-using testing::IndexAt;
-using testing::MonoCanvas;
-using testing::Pixels;
-using testing::Quad;
-
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-
 // ---- Device-dependent bitmaps -------------------------------------------------------------
 
 TEST(DeviceBitmap, CompatibleWithTheScreenIsBlackBgrx) {

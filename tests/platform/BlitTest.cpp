@@ -7,18 +7,6 @@
 namespace platform {
 namespace {
 
-using testing::Canvas;
-using testing::DeviceCanvas;
-using testing::DibCanvas;
-using testing::DibInfo;
-using testing::IndexAt;
-using testing::MonoCanvas;
-using testing::Pixels;
-using testing::Quad;
-
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-
 // A distinct colour for every pixel of pictures up to 4096 x 4096.
 COLORREF Unique(int x, int y) {
     return RGB(uint8_t(x & 0xFF), uint8_t(y & 0xFF), uint8_t(((x >> 8) & 0x0F) | ((y >> 8) << 4)));

@@ -11,17 +11,6 @@
 namespace platform {
 namespace {
 
-using testing::Canvas;
-using testing::DeviceCanvas;
-using testing::DibCanvas;
-using testing::DibInfo;
-using testing::MonoCanvas;
-using testing::Pixels;
-using testing::Quad;
-
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr int kW = 13; // odd, so rows have padding
 constexpr int kH = 7;
 

@@ -10,17 +10,6 @@
 namespace platform {
 namespace {
 
-using testing::Canvas;
-using testing::DeviceCanvas;
-using testing::DibCanvas;
-using testing::DibInfo;
-using testing::IndexAt;
-using testing::Pixels;
-using testing::Quad;
-
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-
 HPEN Pen(COLORREF color, int width = 1, uint32_t style = PS_SOLID) {
     return CreatePenIndirect(LOGPEN{style, POINT{width, 0}, color});
 }

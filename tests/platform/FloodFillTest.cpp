@@ -6,16 +6,6 @@
 namespace platform {
 namespace {
 
-using testing::Canvas;
-using testing::DeviceCanvas;
-using testing::DibCanvas;
-using testing::DibInfo;
-using testing::IndexAt;
-using testing::Quad;
-
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 
 // A white 20 x 20 picture with a black square ring (outline 4..15) around a hole: a red

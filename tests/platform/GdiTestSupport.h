@@ -1,4 +1,5 @@
-// Small fixtures for the raster device tests: memory contexts with a bitmap selected.
+// Small fixtures for the raster device tests: memory contexts with a bitmap selected, and the
+// colours the tests paint with. The tests live in namespace platform and use them unqualified.
 #pragma once
 
 #include "platform/Gdi.h"
@@ -80,4 +81,24 @@ inline uint8_t IndexAt(const GdiBitmap& bitmap, int x, int y) {
     return ds.dsBm.bmBits[size_t(row) * size_t(ds.dsBm.bmWidthBytes) + size_t(x)];
 }
 
+inline constexpr COLORREF kWhite = RGB(255, 255, 255);
+inline constexpr COLORREF kBlack = RGB(0, 0, 0);
+inline constexpr COLORREF kRed = RGB(255, 0, 0);
+
 } // namespace platform::testing
+
+namespace platform {
+
+using testing::Canvas;
+using testing::DeviceCanvas;
+using testing::DibCanvas;
+using testing::DibInfo;
+using testing::IndexAt;
+using testing::kBlack;
+using testing::kRed;
+using testing::kWhite;
+using testing::MonoCanvas;
+using testing::Pixels;
+using testing::Quad;
+
+} // namespace platform
