@@ -4,6 +4,8 @@
 #include "TestSupport.h"
 #include "graphics/Bitmap.h"
 #include "graphics/Exceptions.h"
+#include "graphics/Stream.h"
+#include "platform/Clipboard.h"
 
 #include <gtest/gtest.h>
 
@@ -111,6 +113,32 @@ TEST(GraphicClass, VirtualConstructorAndAncestry) {
     EXPECT_THROW(TGraphic::Class().Create(), EInvalidGraphicOperation);
     TIcon icon;
     EXPECT_EQ(icon.Construct()->ClassName(), "TIcon");
+}
+
+// The two placeholder classes hold nothing and say which kind of file they cannot read.
+TEST(GraphicClass, MetafilesAndIconsRefuseToLoadWithTheirOwnMessage) {
+    auto expectRefusal = [](TGraphic& graphic, const char* message) {
+        TMemoryStream stream;
+        try {
+            graphic.LoadFromStream(stream);
+            ADD_FAILURE() << "loaded";
+        } catch (const EInvalidGraphic& e) {
+            EXPECT_STREQ(e.what(), message);
+        }
+        try {
+            graphic.ImportClipboardData(platform::CF_BITMAP, nullptr, nullptr);
+            ADD_FAILURE() << "imported";
+        } catch (const EInvalidGraphic& e) {
+            EXPECT_STREQ(e.what(), "Unsupported clipboard format");
+        }
+        EXPECT_TRUE(graphic.IsEmpty());
+    };
+    TMetafile metafile;
+    TIcon icon;
+    expectRefusal(metafile, "Metafile is not valid");
+    expectRefusal(icon, "Icon image is not valid");
+    EXPECT_FALSE(TMetafile::Class().InheritsFrom(TIcon::Class()));
+    EXPECT_NE(&TMetafile::Class(), &TIcon::Class());
 }
 
 } // namespace
