@@ -43,7 +43,11 @@ std::string RenderProgress(size_t done, size_t total, double elapsedSeconds, siz
         return numbers.substr(2, width);
     const size_t cells = std::min<size_t>(width - numbers.size() - 2, 40);
     const size_t filled = total == 0 ? cells : cells * done / total;
-    return "[" + std::string(filled, '#') + std::string(cells - filled, '-') + "]" + numbers;
+    std::string bar(1, '[');
+    bar.append(filled, '#');
+    bar.append(cells - filled, '-');
+    bar += ']';
+    return bar + numbers;
 }
 
 ProgressBar::ProgressBar(std::ostream& stream, bool terminal, size_t total, size_t width,

@@ -132,7 +132,10 @@ TFileStream::TFileStream(const std::string& path, TFileMode mode) : path_(path) 
     }
     if (fd_ < 0) {
         const int error = errno;
-        const std::string message = "\"" + FullPath(path) + "\". " + ErrorText(error);
+        std::string message(1, '"');
+        message += FullPath(path);
+        message += "\". ";
+        message += ErrorText(error);
         if (mode == fmCreate)
             throw EFCreateError("Cannot create file " + message);
         throw EFOpenError("Cannot open file " + message);

@@ -74,8 +74,9 @@ class TemporaryFile {
 TemporaryFile CreateBeside(const std::filesystem::path& target) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = "." + target.filename().string() + ".tmp-" +
-                                 std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        std::string name(1, '.');
+        name += target.filename().string();
+        name += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
         const std::filesystem::path path = target.parent_path() / name;
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0)

@@ -302,7 +302,10 @@ bool WritePrivateProfileStringA(std::string_view section, std::string_view key,
             lines->insert(lines->begin() + static_cast<std::ptrdiff_t>(position->insertAt),
                           Classify(entry));
     } else {
-        lines->push_back(Classify("[" + std::string(Trim(section)) + "]"));
+        std::string header(1, '[');
+        header += Trim(section);
+        header += ']';
+        lines->push_back(Classify(header));
         lines->push_back(Classify(entry));
     }
 
