@@ -7,7 +7,7 @@ using namespace platform;
 namespace {
 
 class ClipboardStore : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ResetClipboardForTesting(); }
     void TearDown() override {
         SetClipboardBridge(nullptr);
@@ -15,7 +15,9 @@ protected:
     }
 };
 
-HBITMAP SmallBitmap() { return CreateCompatibleBitmap(GetScreenDC(), 3, 2); }
+HBITMAP SmallBitmap() {
+    return CreateCompatibleBitmap(GetScreenDC(), 3, 2);
+}
 
 TEST_F(ClipboardStore, OnlyOneOwnerAtATime) {
     ASSERT_TRUE(OpenClipboard(1));
