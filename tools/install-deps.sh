@@ -12,4 +12,4 @@ $SUDO apt-get install -y -qq --no-install-recommends \
     libgtest-dev libgmock-dev googletest libbenchmark-dev \
     xvfb xauth xclip \
     poppler-utils desktop-file-utils appstream \
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
