@@ -154,28 +154,21 @@ struct StretchGeometry {
     bool mirrorX, mirrorY;
 };
 
+// A negative size spans [position + size, position) and flips the mirroring of its axis.
+void MakePositive(int64_t& position, int64_t& size, bool& mirror) {
+    if (size < 0) {
+        position += size;
+        size = -size;
+        mirror = !mirror;
+    }
+}
+
 StretchGeometry Normalise(int x, int y, int w, int h, int sx, int sy, int sw, int sh) {
     StretchGeometry g{x, y, w, h, sx, sy, sw, sh, false, false};
-    if (g.w < 0) {
-        g.x += g.w;
-        g.w = -g.w;
-        g.mirrorX = !g.mirrorX;
-    }
-    if (g.sw < 0) {
-        g.sx += g.sw;
-        g.sw = -g.sw;
-        g.mirrorX = !g.mirrorX;
-    }
-    if (g.h < 0) {
-        g.y += g.h;
-        g.h = -g.h;
-        g.mirrorY = !g.mirrorY;
-    }
-    if (g.sh < 0) {
-        g.sy += g.sh;
-        g.sh = -g.sh;
-        g.mirrorY = !g.mirrorY;
-    }
+    MakePositive(g.x, g.w, g.mirrorX);
+    MakePositive(g.sx, g.sw, g.mirrorX);
+    MakePositive(g.y, g.h, g.mirrorY);
+    MakePositive(g.sy, g.sh, g.mirrorY);
     return g;
 }
 
