@@ -1,6 +1,7 @@
 #include "AppTestSupport.h"
 
 #include "app/Velmora.h"
+#include "app/mnVelmora.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -61,6 +62,21 @@ void AppTest::TearDown() {
     app_.reset();
     ProcessEvents();
     std::filesystem::remove_all(folder_);
+}
+
+void StartedInOwnFolderTest::SetUp() {
+    AppTest::SetUp();
+    savedCwd_ = std::filesystem::current_path();
+    cwd_ = folder_ / "cwd";
+    std::filesystem::create_directories(cwd_);
+    std::filesystem::current_path(cwd_);
+    StartProgram();
+    ASSERT_NE(velmora::Form1, nullptr);
+}
+
+void StartedInOwnFolderTest::TearDown() {
+    std::filesystem::current_path(savedCwd_);
+    AppTest::TearDown();
 }
 
 void AppTest::StartProgram() {

@@ -67,4 +67,15 @@ class AppTest : public ::testing::Test {
     std::unique_ptr<toolkit::ScopedDialogProvider> dialogGuard_;
 };
 
+// The program started in a current folder of the test's own (cwd_), which holds none of the
+// data files ("blankcard.jpg", "VELMORA.HLP") unless a test puts them there.
+class StartedInOwnFolderTest : public AppTest {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::filesystem::path savedCwd_;
+    std::filesystem::path cwd_;
+};
+
 } // namespace apptest

@@ -196,23 +196,11 @@ bool Near(TColor a, TColor b, int tolerance = 10) {
     return true;
 }
 
-class CardWorkflowTest : public AppTest {
+class CardWorkflowTest : public apptest::StartedInOwnFolderTest {
   protected:
-    void SetUp() override {
-        AppTest::SetUp();
-        savedCwd_ = fs::current_path();
-        // A current folder of the test's own, without a blank card template unless a test
-        // puts one there.
-        cwd_ = folder_ / "cwd";
-        fs::create_directories(cwd_);
-        fs::current_path(cwd_);
-        StartProgram();
-        ASSERT_NE(Form1, nullptr);
-    }
     void TearDown() override {
         progress::SetClockForTesting({});
-        fs::current_path(savedCwd_);
-        AppTest::TearDown();
+        StartedInOwnFolderTest::TearDown();
     }
 
     // Runs a handler as a menu item or button does: inside the default exception handler.
@@ -275,9 +263,6 @@ class CardWorkflowTest : public AppTest {
             texts.push_back(box.text);
         return texts;
     }
-
-    fs::path savedCwd_;
-    fs::path cwd_;
 };
 
 // ---- Find: each reader.

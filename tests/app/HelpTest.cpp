@@ -21,21 +21,8 @@ constexpr char kSmallHelp[] = "<html><head><title>Test Help</title></head><body>
                               "<h1>Making a card</h1><p>Touch Find to choose a picture.</p>"
                               "</body></html>";
 
-class HelpTest : public AppTest {
+class HelpTest : public apptest::StartedInOwnFolderTest {
   protected:
-    void SetUp() override {
-        AppTest::SetUp();
-        savedCwd_ = fs::current_path();
-        cwd_ = folder_ / "cwd";
-        fs::create_directories(cwd_);
-        fs::current_path(cwd_);
-        StartProgram();
-        ASSERT_NE(Form1, nullptr);
-    }
-    void TearDown() override {
-        fs::current_path(savedCwd_);
-        AppTest::TearDown();
-    }
     void WriteHelp(const std::string& html) const {
         std::ofstream(cwd_ / "VELMORA.HLP", std::ios::binary) << html;
     }
@@ -46,9 +33,6 @@ class HelpTest : public AppTest {
         return Form1->findChild<help::THelpViewer*>(QString(), Qt::FindDirectChildrenOnly);
     }
     std::string Text() const { return Viewer()->Browser()->toPlainText().toStdString(); }
-
-    fs::path savedCwd_;
-    fs::path cwd_;
 };
 
 TEST_F(HelpTest, HowToShowsTheHelpFileOfTheCurrentFolder) {
