@@ -42,12 +42,9 @@ int VelmoraMain(int argc, char** argv) {
     QApplication qt(argc, argv);
     toolkit::TApplication app;
     // Pictures on the clipboard reach other programs through the desktop clipboard.
-    auto previousBridge =
-        platform::SetClipboardBridge(std::make_unique<velmora::QtClipboardBridge>());
+    const auto desktopClipboard = InstallDesktopClipboard();
     StartVelmora(app);
-    const int result = app.Run();
-    platform::SetClipboardBridge(std::move(previousBridge));
-    return result;
+    return app.Run();
 }
 
 } // namespace velmora

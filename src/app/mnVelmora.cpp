@@ -156,9 +156,9 @@ void TForm1::CreateMenus() {
 
 void TForm1::FormCreate() {
     // 1. The station profile, into the fields that show it.
-    store_ = std::make_unique<ProfileStore>(ProfileLocationFor(toolkit::Application().ExeName()));
-    store_->Values = ReadProfile(store_->IniFile);
-    const StationProfile& profile = store_->Values;
+    ProfileStore& store = Store();
+    store.Values = ReadProfile(store.IniFile);
+    const StationProfile& profile = store.Values;
     LabeledEdit1->SetText(profile.CALLID);
     LabeledEdit2->SetText(profile.Name);
     LabeledEdit11->SetText(profile.Addr);

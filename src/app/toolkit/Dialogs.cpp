@@ -2,6 +2,7 @@
 
 #include "app/toolkit/Application.h"
 #include "app/toolkit/Form.h"
+#include "app/toolkit/ImageWidget.h"
 #include "app/toolkit/ReturnActivation.h"
 #include "app/toolkit/Style.h"
 #include "graphics/Graphic.h"
@@ -293,17 +294,7 @@ QImage PicturePreview(const std::string& path, int width, int height) {
         return {};
     }
     QImage result(width, height, QImage::Format_RGB32);
-    // Rows are blue, green, red, unused: Qt's RGB32 on a little-endian machine, once the unused
-    // byte reads as opaque.
-    for (int y = 0; y < height; ++y) {
-        const auto row = buffer.Row(y);
-        auto* out = reinterpret_cast<uint32_t*>(result.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            uint32_t pixel;
-            std::memcpy(&pixel, row.data() + size_t(x) * 4, 4);
-            out[x] = pixel | 0xFF000000u;
-        }
-    }
+    CopyToImage(buffer, result);
     return result;
 }
 

@@ -9,6 +9,16 @@
 
 namespace toolkit {
 
+void CopyToImage(const graphics::TPaintBuffer& buffer, QImage& image) {
+    for (int y = 0; y < image.height(); ++y) {
+        const auto row = buffer.Row(y);
+        auto* out = reinterpret_cast<uint32_t*>(image.scanLine(y));
+        std::memcpy(out, row.data(), size_t(image.width()) * 4);
+        for (int x = 0; x < image.width(); ++x)
+            out[x] |= 0xFF000000u;
+    }
+}
+
 TImageWidget::TImageWidget(QWidget* parent, const std::string& name) : QWidget(parent) {
     setObjectName(ToQString(name));
     image_.SetSize(width(), height());
@@ -40,17 +50,7 @@ void TImageWidget::Render() {
         frame_ = QImage(w, h, QImage::Format_RGB32);
     }
     image_.Paint(buffer_->Canvas());
-    // The buffer's rows are blue, green, red, unused: Qt's RGB32 on a little-endian machine,
-    // once the unused byte reads as opaque.
-    for (int y = 0; y < h; ++y) {
-        const auto row = buffer_->Row(y);
-        auto* out = reinterpret_cast<uint32_t*>(frame_.scanLine(y));
-        for (int x = 0; x < w; ++x) {
-            uint32_t pixel;
-            std::memcpy(&pixel, row.data() + size_t(x) * 4, 4);
-            out[x] = pixel | 0xFF000000u;
-        }
-    }
+    CopyToImage(*buffer_, frame_);
 }
 
 QImage TImageWidget::Rendered() {
