@@ -201,6 +201,55 @@ bool Surface::SameValueFormat(const Surface& other) const {
     return std::equal(table_.begin(), table_.begin() + usedColors_, other.table_.begin());
 }
 
+namespace {
+
+// Values of one row at the columns column(i) for i in [0, n): the one place that decodes pixels
+// of every depth, for spans and for gathered columns alike.
+template <class Column>
+void DecodeValues(const uint8_t* row, int bpp, uint32_t valueMask, int n, Column column,
+                  uint32_t* out) {
+    switch (bpp) {
+    case 32:
+        for (int i = 0; i < n; ++i) {
+            uint32_t v;
+            std::memcpy(&v, row + size_t(column(i)) * 4, 4);
+            out[i] = v & valueMask;
+        }
+        break;
+    case 24:
+        for (int i = 0; i < n; ++i) {
+            const uint8_t* p = row + size_t(column(i)) * 3;
+            out[i] = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
+        }
+        break;
+    case 16:
+        for (int i = 0; i < n; ++i) {
+            const uint8_t* p = row + size_t(column(i)) * 2;
+            out[i] = (uint32_t(p[0]) | (uint32_t(p[1]) << 8)) & valueMask;
+        }
+        break;
+    case 8:
+        for (int i = 0; i < n; ++i) {
+            out[i] = row[column(i)];
+        }
+        break;
+    case 4:
+        for (int i = 0; i < n; ++i) {
+            const int x = column(i);
+            out[i] = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
+        }
+        break;
+    default:
+        for (int i = 0; i < n; ++i) {
+            const int x = column(i);
+            out[i] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+        }
+        break;
+    }
+}
+
+} // namespace
+
 void Surface::ReadSpan(int y, int x0, int n, uint32_t* out) const {
     assert(x0 >= 0 && n >= 0 && x0 + n <= width_);
     if (deferred_) {
@@ -208,45 +257,8 @@ void Surface::ReadSpan(int y, int x0, int n, uint32_t* out) const {
         DeferredConverter().Convert(out, out, n);
         return;
     }
-    const uint8_t* row = Row(y).data();
-    switch (bpp_) {
-    case 32:
-        for (int i = 0; i < n; ++i) {
-            uint32_t v;
-            std::memcpy(&v, row + size_t(x0 + i) * 4, 4);
-            out[i] = v & valueMask_;
-        }
-        break;
-    case 24:
-        for (int i = 0; i < n; ++i) {
-            const uint8_t* p = row + size_t(x0 + i) * 3;
-            out[i] = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
-        }
-        break;
-    case 16:
-        for (int i = 0; i < n; ++i) {
-            const uint8_t* p = row + size_t(x0 + i) * 2;
-            out[i] = (uint32_t(p[0]) | (uint32_t(p[1]) << 8)) & valueMask_;
-        }
-        break;
-    case 8:
-        for (int i = 0; i < n; ++i) {
-            out[i] = row[x0 + i];
-        }
-        break;
-    case 4:
-        for (int i = 0; i < n; ++i) {
-            const int x = x0 + i;
-            out[i] = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
-        }
-        break;
-    default:
-        for (int i = 0; i < n; ++i) {
-            const int x = x0 + i;
-            out[i] = (row[x >> 3] >> (7 - (x & 7))) & 1;
-        }
-        break;
-    }
+    DecodeValues(
+        Row(y).data(), bpp_, valueMask_, n, [x0](int i) { return x0 + i; }, out);
 }
 
 void Surface::WriteSpan(int y, int x0, int n, const uint32_t* in) {
@@ -313,45 +325,8 @@ void Surface::GatherSpan(int y, const int32_t* columns, int n, uint32_t* out) co
         DeferredConverter().Convert(out, out, n);
         return;
     }
-    const uint8_t* row = Row(y).data();
-    switch (bpp_) {
-    case 32:
-        for (int i = 0; i < n; ++i) {
-            uint32_t v;
-            std::memcpy(&v, row + size_t(columns[i]) * 4, 4);
-            out[i] = v & valueMask_;
-        }
-        break;
-    case 24:
-        for (int i = 0; i < n; ++i) {
-            const uint8_t* p = row + size_t(columns[i]) * 3;
-            out[i] = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
-        }
-        break;
-    case 16:
-        for (int i = 0; i < n; ++i) {
-            const uint8_t* p = row + size_t(columns[i]) * 2;
-            out[i] = (uint32_t(p[0]) | (uint32_t(p[1]) << 8)) & valueMask_;
-        }
-        break;
-    case 8:
-        for (int i = 0; i < n; ++i) {
-            out[i] = row[columns[i]];
-        }
-        break;
-    case 4:
-        for (int i = 0; i < n; ++i) {
-            const int x = columns[i];
-            out[i] = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
-        }
-        break;
-    default:
-        for (int i = 0; i < n; ++i) {
-            const int x = columns[i];
-            out[i] = (row[x >> 3] >> (7 - (x & 7))) & 1;
-        }
-        break;
-    }
+    DecodeValues(
+        Row(y).data(), bpp_, valueMask_, n, [columns](int i) { return columns[i]; }, out);
 }
 
 uint32_t Surface::ReadValue(int x, int y) const {
