@@ -87,21 +87,10 @@ class PaletteSelection {
     std::shared_ptr<GdiPalette> previous_;
 };
 
-// The colour table of a DIB section, or as the platform reports it for a device-dependent
-// bitmap, at the given bit count.
-std::vector<RGBQUAD> ReadColorTable(GdiBitmap& bitmap, bool isDibSection, int bitCount) {
-    std::vector<RGBQUAD> table(size_t(1) << bitCount);
-    if (isDibSection) {
-        HDC dc = NewMemoryDC();
-        BitmapSelection selection(*dc, bitmap);
-        table.resize(platform::GetDIBColorTable(*dc, 0, table));
-        if (!table.empty())
-            return table;
-        // A section deeper than 8 bits has no table: take the platform's one for the depth.
-    }
+// The table GetDIBits reports for the bitmap at a bit count. It needs no device context, so it
+// also works while a canvas holds the bitmap.
+std::vector<RGBQUAD> ReportedTable(GdiBitmap& bitmap, const platform::BITMAP& bm, int bitCount) {
     platform::BITMAPINFO info;
-    platform::BITMAP bm;
-    platform::GetObject(bitmap, bm);
     info.bmiHeader.biSize = 40;
     info.bmiHeader.biWidth = bm.bmWidth;
     info.bmiHeader.biHeight = bm.bmHeight;
@@ -110,8 +99,24 @@ std::vector<RGBQUAD> ReadColorTable(GdiBitmap& bitmap, bool isDibSection, int bi
     if (platform::GetDIBits(platform::GetScreenDC(), bitmap, 0, 0, {}, info,
                             platform::DIB_RGB_COLORS) == 0)
         return {};
-    table = info.bmiColors;
-    return table;
+    return info.bmiColors;
+}
+
+// The colour table of a DIB section, or as the platform reports it for a device-dependent
+// bitmap, at the given bit count.
+std::vector<RGBQUAD> ReadColorTable(GdiBitmap& bitmap, bool isDibSection, int bitCount) {
+    platform::BITMAP bm;
+    platform::GetObject(bitmap, bm);
+    if (isDibSection && bm.bmBitsPixel <= 8) {
+        // Asked at its own depth, the platform gives the section's own table.
+        std::vector<RGBQUAD> own = ReportedTable(bitmap, bm, bm.bmBitsPixel);
+        if (!own.empty()) {
+            own.resize(std::min(own.size(), size_t(1) << bitCount));
+            return own;
+        }
+    }
+    // A section deeper than 8 bits has no table: take the platform's one for the depth.
+    return ReportedTable(bitmap, bm, bitCount);
 }
 
 std::vector<RGBQUAD> PaletteTable(GdiPalette& palette, size_t limit) {
@@ -624,16 +629,7 @@ void TBitmap::MakePaletteReady() {
         return;
     const int bits = image.description.dsBmih.biBitCount;
     if (bits <= 8) {
-        std::vector<RGBQUAD> table;
-        // The storage may be selected into this bitmap's own canvas; read it there.
-        if (canvas_ && canvas_->SelectedStorage() == image.handle.get() &&
-            canvas_->HandleAllocated()) {
-            table.resize(size_t(1) << bits);
-            table.resize(platform::GetDIBColorTable(canvas_->DeviceContext(), 0, table));
-        } else {
-            table = ReadColorTable(*image.handle, true, bits);
-        }
-        image.ownedPalette = PaletteFromTable(table);
+        image.ownedPalette = PaletteFromTable(ReadColorTable(*image.handle, true, bits));
     }
     if (image.Palette() == nullptr) {
         const int own = image.description.dsBm.bmBitsPixel * image.description.dsBm.bmPlanes;

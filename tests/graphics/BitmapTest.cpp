@@ -603,6 +603,22 @@ TEST(Streams, SavingWritesABmpFile) {
     EXPECT_EQ(nothing.Size(), 0);
 }
 
+// The canvas keeps the bitmap selected after drawing; its colour table must still be readable.
+TEST(Streams, AnIndexedBitmapSavesWhileItsCanvasHoldsIt) {
+    TBitmap bitmap;
+    bitmap.SetSize(4, 4);
+    bitmap.SetPixelFormat(pf8bit);
+    bitmap.Canvas().SetPixelAt(1, 1, clRed);
+    TMemoryStream out;
+    ASSERT_NO_THROW(bitmap.SaveToStream(out));
+    TMemoryStream in(std::vector<uint8_t>(out.Memory().begin(), out.Memory().end()));
+    TBitmap back;
+    back.LoadFromStream(in);
+    EXPECT_EQ(back.PixelFormat(), pf8bit);
+    EXPECT_EQ(back.Canvas().PixelAt(1, 1), clRed);
+    EXPECT_EQ(back.Canvas().PixelAt(2, 2), bitmap.Canvas().PixelAt(2, 2));
+}
+
 TEST(Streams, LoadingAnEmptyStreamEmptiesTheBitmap) {
     auto bitmap = MakeTrueColor(4, 4);
     TMemoryStream empty;
