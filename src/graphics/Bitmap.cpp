@@ -43,10 +43,6 @@ int ScreenBits() {
            platform::GetDeviceCaps(screen, platform::PLANES);
 }
 
-RGBQUAD ToQuad(platform::COLORREF c) {
-    return {platform::GetBValue(c), platform::GetGValue(c), platform::GetRValue(c), 0};
-}
-
 // Selects a bitmap into a memory context for the length of a scope, and the old one back.
 class BitmapSelection {
   public:
@@ -171,7 +167,7 @@ bool EmptySize(const DIBSECTION& d) {
 } // namespace
 
 int64_t DibRowBytes(int64_t width, int bitCount) {
-    return ((width * bitCount + 31) & ~int64_t(31)) / 8;
+    return int64_t(platform::DibStride(width, bitCount));
 }
 
 HPALETTE CopyPalette(GdiPalette* palette) {
@@ -289,7 +285,8 @@ HBITMAP CopyBitmapStorage(GdiBitmap* oldStorage, GdiPalette* oldPalette, GdiPale
             platform::SetTextColor(*newDc, textColor);
             platform::SetBkColor(*newDc, backColor);
             if (oneBitSection) {
-                const RGBQUAD table[2] = {ToQuad(textColor), ToQuad(backColor)};
+                const RGBQUAD table[2] = {platform::ColorToQuad(textColor),
+                                          platform::ColorToQuad(backColor)};
                 platform::SetDIBColorTable(*newDc, 0, table);
             }
         } else if (!oldCovers) {

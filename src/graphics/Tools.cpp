@@ -109,14 +109,8 @@ bool JapaneseSystem() {
 
 } // namespace
 
-size_t FontCacheSize() {
-    return FontCache().Size();
-}
 size_t PenCacheSize() {
     return PenCache().Size();
-}
-size_t BrushCacheSize() {
-    return BrushCache().Size();
 }
 
 // ---- TGraphicsObject ---------------------------------------------------------------------------

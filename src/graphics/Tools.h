@@ -274,9 +274,7 @@ class TBrush : public TGraphicsObject {
     std::shared_ptr<Resource> resource_;
 };
 
-// Diagnostics for tests and benchmarks: live entries of the shared device-object caches.
-size_t FontCacheSize();
+// Diagnostics for tests: live entries of the shared pen cache.
 size_t PenCacheSize();
-size_t BrushCacheSize();
 
 } // namespace graphics

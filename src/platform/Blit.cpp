@@ -143,11 +143,6 @@ void CopyRows(Surface& dst, const DeviceContext& dstDc, const Surface& src,
     }
 }
 
-// Operations without a source: the pattern and destination only.
-bool PatternOnly(DeviceContext& dst, int x, int y, int width, int height, uint32_t rop) {
-    return PatBlt(dst, x, y, width, height, rop);
-}
-
 struct StretchGeometry {
     int64_t x, y, w, h;     // destination, positive sizes
     int64_t sx, sy, sw, sh; // source, positive sizes
@@ -362,7 +357,7 @@ bool BitBlt(DeviceContext& dst, int x, int y, int width, int height, const Devic
             int srcX, int srcY, uint32_t rop) {
     const uint8_t code = Rop3Index(rop);
     if (!Rop3UsesSource(code)) {
-        return PatternOnly(dst, x, y, width, height, rop);
+        return PatBlt(dst, x, y, width, height, rop); // no source: pattern and destination only
     }
     const Surface* source = nullptr;
     if (!CheckSource(src, source)) {
@@ -398,7 +393,7 @@ bool StretchBlt(DeviceContext& dst, int x, int y, int width, int height, const D
                 int srcX, int srcY, int srcWidth, int srcHeight, uint32_t rop) {
     const uint8_t code = Rop3Index(rop);
     if (!Rop3UsesSource(code)) {
-        return PatternOnly(dst, x, y, width, height, rop);
+        return PatBlt(dst, x, y, width, height, rop); // no source: pattern and destination only
     }
     const Surface* source = nullptr;
     if (!CheckSource(src, source)) {
