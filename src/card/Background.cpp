@@ -37,15 +37,6 @@ constexpr std::array kEndings{
     Ending{"bmp", BackgroundReader::Bmp},
 };
 
-// The JPEG object reads the file and hands its decoded picture over to the working bitmap as a
-// bitmap handle with its palette, the values a clipboard would carry. They are the caller's and
-// are released once the bitmap has taken its copy.
-void HandOverJpeg(jpeg::TJPEGImage& jpeg, graphics::TBitmap& work, const std::string& path) {
-    jpeg.ReadFromFile(path);
-    const graphics::THandOverValues values = jpeg.ExportClipboardData();
-    work.ImportClipboardData(values);
-}
-
 // The working bitmap shares the GIF's first-frame bitmap; a GIF without frames leaves it empty.
 void TakeGifFrame(gif::TGIFImage& image, graphics::TBitmap& work, const std::string& path) {
     image.ReadFromFile(path);
@@ -59,6 +50,13 @@ template <typename Graphic> std::unique_ptr<Graphic> NewObject(const BackgroundO
 }
 
 } // namespace
+
+void HandOverJpeg(jpeg::TJPEGImage& jpeg, graphics::TBitmap& work, const std::string& path) {
+    jpeg.ReadFromFile(path);
+    // The values are the caller's and are released once the bitmap has taken its copy.
+    const graphics::THandOverValues values = jpeg.ExportClipboardData();
+    work.ImportClipboardData(values);
+}
 
 BackgroundReader ReaderForFileName(std::string_view fileName) {
     for (const Ending& ending : kEndings) {

@@ -1,5 +1,6 @@
 #include "cli/PictureReaders.h"
 
+#include "card/Background.h"
 #include "graphics/Bitmap.h"
 #include "jpeg/JPEGImage.h"
 
@@ -17,15 +18,14 @@ void LoadBmp(const std::string& path, graphics::TBitmap& bitmap) {
 // As the card editor loads a background: the decoded picture handed over to the bitmap.
 void LoadJpeg(const std::string& path, graphics::TBitmap& bitmap) {
     jpeg::TJPEGImage picture;
-    picture.ReadFromFile(path);
-    bitmap.ImportClipboardData(picture.ExportClipboardData());
+    card::HandOverJpeg(picture, bitmap, path);
 }
 
 // One line per picture format; each reader module adds its own.
 constexpr std::array kReaders{
-    PictureReader{"bmp", "Bitmap", &LoadBmp},
-    PictureReader{"jpg", "JPEG Image File", &LoadJpeg},
-    PictureReader{"jpeg", "JPEG Image File", &LoadJpeg},
+    PictureReader{"bmp", &LoadBmp},
+    PictureReader{"jpg", &LoadJpeg},
+    PictureReader{"jpeg", &LoadJpeg},
 };
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
@@ -36,10 +36,6 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 }
 
 } // namespace
-
-std::span<const PictureReader> PictureReaders() {
-    return kReaders;
-}
 
 const PictureReader* FindPictureReader(std::string_view path) {
     const size_t slash = path.find_last_of('/');

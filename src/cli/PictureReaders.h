@@ -1,7 +1,6 @@
 // The picture readers the command line can decode with, chosen by the file name's ending.
 #pragma once
 
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -17,11 +16,8 @@ using PictureLoader = void (*)(const std::string& path, graphics::TBitmap& bitma
 
 struct PictureReader {
     std::string_view ending; // lower case, without the dot
-    std::string_view description;
     PictureLoader load;
 };
-
-std::span<const PictureReader> PictureReaders();
 
 // The reader for the ending of path (after its last dot, compared without case), or null.
 const PictureReader* FindPictureReader(std::string_view path);
