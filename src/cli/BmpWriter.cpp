@@ -2,14 +2,9 @@
 
 #include "graphics/Bitmap.h"
 #include "graphics/Exceptions.h"
-#include "graphics/Stream.h"
+#include "jpeg/JPEGFile.h"
 #include "platform/Gdi.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <unistd.h>
 
 namespace cli {
 
@@ -82,26 +77,8 @@ std::vector<uint8_t> EncodeBmp24(graphics::TBitmap& bitmap) {
 }
 
 void WriteBmp24(graphics::TBitmap& bitmap, const std::string& path) {
-    const std::vector<uint8_t> bytes = EncodeBmp24(bitmap);
-    const std::string temporary = path + ".velmora-" + std::to_string(::getpid()) + ".tmp";
-    try {
-        {
-            graphics::TFileStream out(temporary, graphics::fmCreate);
-            out.WriteBuffer(bytes);
-        }
-        std::error_code error;
-        std::filesystem::rename(temporary, path, error);
-        if (error) {
-            std::error_code ignored;
-            const auto full = std::filesystem::absolute(path, ignored).lexically_normal();
-            throw graphics::EFCreateError("Cannot create file \"" + full.string() + "\". " +
-                                          error.message());
-        }
-    } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw;
-    }
+    // Written beside the target and renamed over it, as the JPEG cards are.
+    jpeg::ReplaceFileContents(path, EncodeBmp24(bitmap));
 }
 
 } // namespace cli
