@@ -11,7 +11,6 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -449,24 +448,19 @@ int MakeOneCard(const CardOptions& options, CommandIo& io) {
     // Unless told to replace it, an existing file is kept: the name is claimed exclusively.
     bool claimed = false;
     if (!options.overwrite) {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
+        if (const std::error_code claim = ClaimNewFile(path)) {
             ReportError(io, path.string(),
-                        errno == EEXIST ? std::string("exists already (give --overwrite to "
-                                                      "replace it)")
-                                        : "cannot make the card's file: " + ErrorText(errno));
+                        claim == std::errc::file_exists
+                            ? std::string("exists already (give --overwrite to replace it)")
+                            : "cannot make the card's file: " + ErrorText(claim.value()));
             return kExitFailure;
         }
-        ::close(fd);
         claimed = true;
     }
     if (WriteCardFile(*background, CardDataFor(contact, *profile), path, io))
         return kExitSuccess;
-    if (claimed) {
-        std::error_code ignored;
-        if (fs::file_size(path, ignored) == 0)
-            fs::remove(path, ignored);
-    }
+    if (claimed)
+        ReleaseEmptyClaim(path);
     return kExitFailure;
 }
 

@@ -177,6 +177,20 @@ std::string CardBaseName(const adif::Record& record) {
 CardNamer::CardNamer(fs::path folder, ExistingFiles existing)
     : folder_(std::move(folder)), existing_(existing) {}
 
+std::error_code ClaimNewFile(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return std::error_code(errno, std::generic_category());
+    ::close(fd);
+    return {};
+}
+
+void ReleaseEmptyClaim(const fs::path& path) {
+    std::error_code ignored;
+    if (fs::is_regular_file(path, ignored) && fs::file_size(path, ignored) == 0)
+        fs::remove(path, ignored);
+}
+
 std::optional<fs::path> CardNamer::Claim(const std::string& base, std::error_code& error) {
     error.clear();
     // Far more than any log holds cards of one name; past it the folder is full of them.
@@ -187,14 +201,12 @@ std::optional<fs::path> CardNamer::Claim(const std::string& base, std::error_cod
             continue;
         const fs::path path = folder_ / name;
         if (existing_ == ExistingFiles::Keep) {
-            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd < 0) {
-                if (errno == EEXIST)
+            if (const std::error_code claim = ClaimNewFile(path)) {
+                if (claim == std::errc::file_exists)
                     continue;
-                error = std::error_code(errno, std::generic_category());
+                error = claim;
                 return std::nullopt;
             }
-            ::close(fd);
         }
         taken_.insert(name);
         return path;
@@ -204,12 +216,8 @@ std::optional<fs::path> CardNamer::Claim(const std::string& base, std::error_cod
 }
 
 void CardNamer::Release(const fs::path& path) {
-    if (existing_ == ExistingFiles::Keep) {
-        std::error_code ignored;
-        // Only the empty claim is removed; a file the writer did put in place stays.
-        if (fs::is_regular_file(path, ignored) && fs::file_size(path, ignored) == 0)
-            fs::remove(path, ignored);
-    }
+    if (existing_ == ExistingFiles::Keep)
+        ReleaseEmptyClaim(path);
 }
 
 // ---- The background and the card --------------------------------------------------------------

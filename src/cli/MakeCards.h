@@ -18,6 +18,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace cli {
@@ -77,6 +78,12 @@ std::string SanitizeNamePart(std::string_view text);
 std::string CardBaseName(const adif::Record& record);
 
 enum class ExistingFiles { Keep, Overwrite };
+
+// Creates path as an empty file, failing (EEXIST among others) when it exists: the claim that
+// keeps an existing file from being replaced.
+std::error_code ClaimNewFile(const std::filesystem::path& path);
+// Removes a claim that was never filled; a file the writer did put in place stays.
+void ReleaseEmptyClaim(const std::filesystem::path& path);
 
 // Hands out the card files of one run in a folder. A name is never given twice in one run: a
 // second card of the same name gets "_2", then "_3" and so on. A file that existed before is
