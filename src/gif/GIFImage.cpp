@@ -165,21 +165,7 @@ void TGIFHeader::Clear() {
     colorMap_.Clear();
     descriptor_.ScreenWidth = 0;
     descriptor_.ScreenHeight = 0;
-    RecomputePackedFields();
-}
-
-void TGIFHeader::RecomputePackedFields() {
-    uint8_t packed = 0;
-    const int count = colorMap_.Count();
-    if (count > 0) {
-        int bits = 1;
-        while ((2 << (bits - 1)) < count && bits < 8)
-            ++bits;
-        packed = uint8_t(0x80 | ((bits - 1) << 4) | (bits - 1));
-        if (colorMap_.Sorted())
-            packed |= 0x08;
-    }
-    descriptor_.PackedFields = packed;
+    descriptor_.PackedFields = 0; // no global colour table any more
 }
 
 void TGIFHeader::LoadFromStream(ByteReader& stream) {
@@ -472,13 +458,6 @@ TGIFSubImage::~TGIFSubImage() {
     extensions_.Clear();
 }
 
-int TGIFSubImage::Version() const {
-    for (int i = 0; i < extensions_.Count(); ++i)
-        if (extensions_[i].Version() > 1)
-            return 2;
-    return 1;
-}
-
 void TGIFSubImage::Clear() {
     extensions_.Clear();
     colorMap_.Clear();
@@ -538,13 +517,6 @@ void TGIFSubImage::DecodeImageData(ByteReader& stream) {
     };
     gif::DecodeImageData(stream, pixels_, descriptor_.Width, descriptor_.Height,
                          Interlaced() ? Interlace::Yes : Interlace::No, warn);
-}
-
-void TGIFSubImage::LoadFromFile(const std::string& path) {
-    graphics::TMemoryStream bytes;
-    bytes.LoadFromFile(path);
-    ByteReader reader(bytes.Memory());
-    LoadFromStream(reader);
 }
 
 void TGIFTrailer::LoadFromStream(ByteReader& stream) {

@@ -49,8 +49,6 @@ class TGIFItem : public graphics::TPersistent {
     std::string_view ClassName() const override { return "TGIFItem"; }
 
     TGIFImage* Image() const { return image_; }
-    // 1: GIF87a suffices, 2: GIF89a is needed.
-    virtual int Version() const { return 1; }
     // Passes the warning to the owning image.
     virtual void ReportWarning(int severity, const std::string& message);
     virtual void LoadFromStream(ByteReader& stream) = 0;
@@ -135,7 +133,6 @@ class TGIFHeader : public TGIFItem {
 
     // Signature, logical screen descriptor and global colour table.
     void LoadFromStream(ByteReader& stream) override;
-    int Version() const override { return 1; }
 
     const TLogicalScreenDescriptor& Descriptor() const { return descriptor_; }
     int Width() const { return descriptor_.ScreenWidth; }
@@ -147,8 +144,6 @@ class TGIFHeader : public TGIFItem {
     void Clear();
 
   private:
-    void RecomputePackedFields();
-
     TLogicalScreenDescriptor descriptor_;
     TGIFGlobalColorMap colorMap_;
 };
@@ -188,7 +183,6 @@ class TGIFExtension : public TGIFItem {
     virtual const TGIFExtensionClass& ClassType() const = 0;
     uint8_t ExtensionLabel() const { return ClassType().ExtensionLabel; }
     TGIFSubImage& SubImage() const { return frame_; }
-    int Version() const override { return 2; }
 
     // Introducer and label, then the body of the class.
     void LoadFromStream(ByteReader& stream) override;
@@ -431,8 +425,6 @@ class TGIFSubImage : public TGIFItem {
     // Extensions, image descriptor, local colour table and image data. A frame may end after
     // its extensions, without an image.
     void LoadFromStream(ByteReader& stream) override;
-    void LoadFromFile(const std::string& path);
-    int Version() const override;
 
     const TImageDescriptor& Descriptor() const { return descriptor_; }
     int Left() const { return descriptor_.Left; }
