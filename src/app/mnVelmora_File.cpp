@@ -4,6 +4,7 @@
 #include "card/Background.h"
 #include "graphics/Bitmap.h"
 #include "jpeg/JPEGImage.h"
+#include "platform/Ascii.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -13,18 +14,10 @@ namespace velmora {
 
 namespace {
 
-bool EndsWithNoCase(std::string_view name, std::string_view ending) {
-    if (name.size() < ending.size())
-        return false;
-    return std::equal(
-        ending.begin(), ending.end(), name.end() - std::ptrdiff_t(ending.size()),
-        [](char e, char c) { return e == (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
-}
-
 // The saved card is a JPEG file: a name typed without a JPEG extension gets ".jpg", one that
 // has ".jpg" or ".jpeg" in any letter case is kept as typed.
 std::string CardFileName(const std::string& typed) {
-    if (EndsWithNoCase(typed, ".jpg") || EndsWithNoCase(typed, ".jpeg"))
+    if (platform::EndsWithNoCase(typed, ".jpg") || platform::EndsWithNoCase(typed, ".jpeg"))
         return typed;
     return typed + ".jpg";
 }

@@ -1,6 +1,7 @@
 #include "card/Background.h"
 
 #include "graphics/Exceptions.h"
+#include "platform/Ascii.h"
 
 #include <algorithm>
 #include <array>
@@ -9,20 +10,6 @@
 namespace card {
 
 namespace {
-
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
-
-// The last ending.size() characters of name equal ending, without regard to letter case; a
-// shorter name is compared whole (and so matches only when it is as long).
-bool EndsWithNoCase(std::string_view name, std::string_view ending) {
-    if (name.size() < ending.size())
-        return false;
-    const std::string_view tail = name.substr(name.size() - ending.size());
-    return std::equal(tail.begin(), tail.end(), ending.begin(),
-                      [](char a, char b) { return LowerAscii(a) == b; });
-}
 
 struct Ending {
     std::string_view text;
@@ -60,7 +47,7 @@ void HandOverJpeg(jpeg::TJPEGImage& jpeg, graphics::TBitmap& work, const std::st
 
 BackgroundReader ReaderForFileName(std::string_view fileName) {
     for (const Ending& ending : kEndings) {
-        if (EndsWithNoCase(fileName, ending.text))
+        if (platform::EndsWithNoCase(fileName, ending.text))
             return ending.reader;
     }
     return BackgroundReader::None;

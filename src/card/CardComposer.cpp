@@ -1,5 +1,7 @@
 #include "card/CardComposer.h"
 
+#include "platform/Ascii.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -149,12 +151,7 @@ void DrawBoxes(TCanvas& canvas, const CardData& data) {
 }
 
 std::string UpperCase(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return result;
+    return platform::AsciiUpperCopy(text);
 }
 
 std::string_view TrimBlanks(std::string_view text) {

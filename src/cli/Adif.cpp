@@ -1,5 +1,7 @@
 #include "cli/Adif.h"
 
+#include "platform/Ascii.h"
+
 #include <algorithm>
 #include <optional>
 #include <utility>
@@ -8,33 +10,18 @@ namespace cli::adif {
 
 namespace {
 
-char UpperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
-}
-
-std::string UpperCopy(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(), UpperAscii);
-    return result;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return UpperAscii(x) == UpperAscii(y);
-           });
-}
+using platform::AsciiUpper;
+using platform::EqualNoCase;
+using platform::StartsWithNoCase;
+constexpr auto UpperCopy = platform::AsciiUpperCopy;
 
 size_t FindNoCase(std::string_view text, std::string_view needle, size_t from) {
     if (from > text.size())
         return std::string_view::npos;
     const auto found =
         std::search(text.begin() + std::ptrdiff_t(from), text.end(), needle.begin(), needle.end(),
-                    [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
+                    [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
     return found == text.end() ? std::string_view::npos : size_t(found - text.begin());
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
 }
 
 // A length of at most 18 decimal digits, which cannot overflow 64 bits; anything else is none.
@@ -237,8 +224,8 @@ std::optional<uint32_t> CharacterReference(std::string_view body) {
         int digit;
         if (c >= '0' && c <= '9')
             digit = c - '0';
-        else if (hex && UpperAscii(c) >= 'A' && UpperAscii(c) <= 'F')
-            digit = UpperAscii(c) - 'A' + 10;
+        else if (hex && AsciiUpper(c) >= 'A' && AsciiUpper(c) <= 'F')
+            digit = AsciiUpper(c) - 'A' + 10;
         else
             return std::nullopt;
         code = code * (hex ? 16 : 10) + uint32_t(digit);
@@ -582,7 +569,7 @@ std::vector<Record> ParseAdx(std::string_view text) {
 }
 
 LogFormat FormatOf(std::string_view fileName, std::string_view text) {
-    if (fileName.size() >= 4 && EqualNoCase(fileName.substr(fileName.size() - 4), ".adx"))
+    if (platform::EndsWithNoCase(fileName, ".adx"))
         return LogFormat::Adx;
     if (StartsWithNoCase(text, "\xEF\xBB\xBF"))
         text.remove_prefix(3);

@@ -3,6 +3,7 @@
 #include "card/Background.h"
 #include "graphics/Bitmap.h"
 #include "jpeg/JPEGImage.h"
+#include "platform/Ascii.h"
 
 #include <algorithm>
 #include <array>
@@ -28,13 +29,6 @@ constexpr std::array kReaders{
     PictureReader{"jpeg", &LoadJpeg},
 };
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
-               return lower(x) == lower(y);
-           });
-}
-
 } // namespace
 
 const PictureReader* FindPictureReader(std::string_view path) {
@@ -45,7 +39,7 @@ const PictureReader* FindPictureReader(std::string_view path) {
         return nullptr;
     const std::string_view ending = name.substr(dot + 1);
     for (const PictureReader& reader : kReaders) {
-        if (EqualNoCase(reader.ending, ending))
+        if (platform::EqualNoCase(reader.ending, ending))
             return &reader;
     }
     return nullptr;

@@ -1,5 +1,6 @@
 #include "platform/Clipboard.h"
 
+#include "platform/Ascii.h"
 #include "platform/Kernel.h"
 
 #include <algorithm>
@@ -26,11 +27,7 @@ Store& TheStore() {
 }
 
 std::string Lower(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) {
-        return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : char(c);
-    });
-    return out;
+    return AsciiLowerCopy(text);
 }
 
 auto FindItem(Store& s, unsigned format) {

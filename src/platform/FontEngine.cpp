@@ -1,5 +1,6 @@
 #include "platform/FontEngine.h"
 
+#include "platform/Ascii.h"
 #include "platform/FontEngineMatch.h"
 #include "platform/FontEngineUtf8.h"
 
@@ -332,12 +333,7 @@ FontKey MakeKey(const LOGFONT& request) {
     if (detail::IsDefaultFaceName(request.lfFaceName)) {
         key.face = "ms sans serif";
     } else {
-        key.face = request.lfFaceName;
-        for (char& c : key.face) {
-            if (c >= 'A' && c <= 'Z') {
-                c = char(c - 'A' + 'a');
-            }
-        }
+        key.face = AsciiLowerCopy(request.lfFaceName);
     }
     return key;
 }

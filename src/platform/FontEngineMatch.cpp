@@ -1,5 +1,7 @@
 #include "platform/FontEngineMatch.h"
 
+#include "platform/Ascii.h"
+
 #include <array>
 #include <fontconfig/fontconfig.h>
 #include <memory>
@@ -23,19 +25,6 @@ const FcChar8* AsFc(const char* text) {
 }
 const char* AsChar(const FcChar8* text) {
     return reinterpret_cast<const char*>(text);
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // The process's one fontconfig configuration, loaded on first use. Matching goes through one
@@ -112,7 +101,7 @@ PatternPtr MatchFamily(std::string_view family, const FaceRequest& request) {
 bool HasFamily(const FcPattern& match, std::string_view family) {
     FcChar8* value = nullptr;
     for (int n = 0; FcPatternGetString(&match, FC_FAMILY, n, &value) == FcResultMatch; ++n) {
-        if (EqualsIgnoringCase(AsChar(value), family)) {
+        if (EqualNoCase(AsChar(value), family)) {
             return true;
         }
     }
@@ -137,8 +126,7 @@ std::optional<FaceFile> ReadMatch(const FcPattern& match) {
 } // namespace
 
 bool IsDefaultFaceName(std::string_view name) {
-    return name.empty() || EqualsIgnoringCase(name, "MS Sans Serif") ||
-           EqualsIgnoringCase(name, "Default");
+    return name.empty() || EqualNoCase(name, "MS Sans Serif") || EqualNoCase(name, "Default");
 }
 
 std::optional<FaceFile> MatchFace(const FaceRequest& request) {

@@ -1,5 +1,7 @@
 #include "platform/Profile.h"
 
+#include "platform/Ascii.h"
+
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
@@ -25,20 +27,6 @@ std::string_view Trim(std::string_view text) {
     while (!text.empty() && IsBlank(text.back()))
         text.remove_suffix(1);
     return text;
-}
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    }
-    return true;
 }
 
 // One line of a profile file, classified once.
@@ -103,7 +91,7 @@ std::optional<Position> Find(const std::vector<Line>& lines, std::string_view se
                              std::string_view key) {
     size_t i = 0;
     while (i < lines.size() &&
-           !(lines[i].kind == Line::Kind::Header && SameName(lines[i].name, section)))
+           !(lines[i].kind == Line::Kind::Header && EqualNoCase(lines[i].name, section)))
         ++i;
     if (i == lines.size())
         return std::nullopt;
@@ -113,7 +101,8 @@ std::optional<Position> Find(const std::vector<Line>& lines, std::string_view se
     for (size_t j = i + 1; j < lines.size() && lines[j].kind != Line::Kind::Header; ++j) {
         if (!Trim(lines[j].text).empty())
             position.insertAt = j + 1;
-        if (!position.entry && lines[j].kind == Line::Kind::Entry && SameName(lines[j].name, key))
+        if (!position.entry && lines[j].kind == Line::Kind::Entry &&
+            EqualNoCase(lines[j].name, key))
             position.entry = j;
     }
     return position;
