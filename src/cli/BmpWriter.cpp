@@ -5,7 +5,6 @@
 #include "jpeg/JPEGFile.h"
 #include "platform/Gdi.h"
 
-
 namespace cli {
 
 namespace {
