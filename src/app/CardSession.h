@@ -3,7 +3,7 @@
 // handlers of each feature (file, edit, tools, help) use only this, never the widgets.
 #pragma once
 
-#include "app/StationProfile.h"
+#include "profile/StationProfile.h"
 #include "card/Background.h"
 #include "card/CardComposer.h"
 #include "clipbrd/Clipboard.h"

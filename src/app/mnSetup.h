@@ -2,7 +2,7 @@
 // writes the fields to the profile file; Clear empties the fields; Cancel hides the window.
 #pragma once
 
-#include "app/StationProfile.h"
+#include "profile/StationProfile.h"
 #include "app/toolkit/Controls.h"
 #include "app/toolkit/Form.h"
 

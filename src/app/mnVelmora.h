@@ -6,7 +6,7 @@
 
 #include "app/CardSession.h"
 #include "app/PictureHistory.h"
-#include "app/StationProfile.h"
+#include "profile/StationProfile.h"
 #include "app/print/PrintSession.h"
 #include "app/toolkit/Controls.h"
 #include "app/toolkit/Dialogs.h"

@@ -4,9 +4,7 @@
 #include "graphics/Stream.h"
 #include "graphics/Tools.h"
 #include "jpeg/JPEGImage.h"
-#include "platform/Profile.h"
 
-#include <array>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -54,14 +52,7 @@ fs::path DefaultProfilePath(const fs::path& executable) {
 }
 
 velmora::StationProfile ReadStationProfile(const fs::path& path) {
-    velmora::StationProfile profile;
-    for (const velmora::ProfileKey& entry : velmora::kProfileKeys) {
-        std::array<char, 2048> buffer{};
-        const uint32_t count = platform::GetPrivateProfileStringA(velmora::kProfileSection,
-                                                                  entry.key, "", buffer, path);
-        profile.*entry.value = std::string(buffer.data(), count);
-    }
-    return profile;
+    return velmora::ReadProfile(toolkit::TIniFile(path.string()));
 }
 
 // ---- One card's contact data ------------------------------------------------------------------

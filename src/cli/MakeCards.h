@@ -5,7 +5,7 @@
 // the overlay is drawn by card::DrawBoxes, and the card is written by the JPEG picture.
 #pragma once
 
-#include "app/StationProfile.h"
+#include "profile/StationProfile.h"
 #include "card/Background.h"
 #include "card/CardComposer.h"
 #include "cli/Adif.h"

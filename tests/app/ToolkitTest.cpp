@@ -3,7 +3,7 @@
 #include "AppTestSupport.h"
 #include "app/toolkit/Controls.h"
 #include "app/toolkit/Form.h"
-#include "app/toolkit/IniFiles.h"
+#include "profile/IniFiles.h"
 #include "app/toolkit/Menus.h"
 #include "app/toolkit/Style.h"
 #include "graphics/Exceptions.h"

@@ -1,6 +1,6 @@
 // Where an installed program keeps its station profile: beside the executable while that
 // folder can be written, else in the user's configuration folder.
-#include "app/StationProfile.h"
+#include "profile/StationProfile.h"
 
 #include <cstdlib>
 #include <filesystem>

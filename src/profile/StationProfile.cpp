@@ -1,4 +1,4 @@
-#include "app/StationProfile.h"
+#include "profile/StationProfile.h"
 
 #include <cstdlib>
 #include <filesystem>

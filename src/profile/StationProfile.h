@@ -2,7 +2,7 @@
 // of the INI file beside the executable.
 #pragma once
 
-#include "app/toolkit/IniFiles.h"
+#include "profile/IniFiles.h"
 
 #include <array>
 #include <string>

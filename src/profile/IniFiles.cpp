@@ -1,4 +1,4 @@
-#include "app/toolkit/IniFiles.h"
+#include "profile/IniFiles.h"
 
 #include "platform/Profile.h"
 
