@@ -3,7 +3,6 @@
 // handlers of each feature (file, edit, tools, help) use only this, never the widgets.
 #pragma once
 
-#include "profile/StationProfile.h"
 #include "card/Background.h"
 #include "card/CardComposer.h"
 #include "clipbrd/Clipboard.h"
@@ -11,6 +10,7 @@
 #include "graphics/Canvas.h"
 #include "graphics/Color.h"
 #include "graphics/Tools.h"
+#include "profile/StationProfile.h"
 
 #include <memory>
 #include <string>

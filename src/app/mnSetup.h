@@ -2,9 +2,9 @@
 // writes the fields to the profile file; Clear empties the fields; Cancel hides the window.
 #pragma once
 
-#include "profile/StationProfile.h"
 #include "app/toolkit/Controls.h"
 #include "app/toolkit/Form.h"
+#include "profile/StationProfile.h"
 
 namespace velmora {
 

@@ -6,12 +6,12 @@
 
 #include "app/CardSession.h"
 #include "app/PictureHistory.h"
-#include "profile/StationProfile.h"
 #include "app/print/PrintSession.h"
 #include "app/toolkit/Controls.h"
 #include "app/toolkit/Dialogs.h"
 #include "app/toolkit/Form.h"
 #include "app/toolkit/ImageWidget.h"
+#include "profile/StationProfile.h"
 
 #include <memory>
 #include <string>

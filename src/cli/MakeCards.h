@@ -5,11 +5,11 @@
 // the overlay is drawn by card::DrawBoxes, and the card is written by the JPEG picture.
 #pragma once
 
-#include "profile/StationProfile.h"
 #include "card/Background.h"
 #include "card/CardComposer.h"
 #include "cli/Adif.h"
 #include "graphics/Bitmap.h"
+#include "profile/StationProfile.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -3,11 +3,11 @@
 #include "AppTestSupport.h"
 #include "app/toolkit/Controls.h"
 #include "app/toolkit/Form.h"
-#include "profile/IniFiles.h"
 #include "app/toolkit/Menus.h"
 #include "app/toolkit/Style.h"
 #include "graphics/Exceptions.h"
 #include "platform/Screen.h"
+#include "profile/IniFiles.h"
 
 #include <QAction>
 #include <QColorDialog>
