@@ -2,6 +2,7 @@
 
 #include "graphics/Bitmap.h"
 #include "graphics/Exceptions.h"
+#include "platform/Ascii.h"
 #include "platform/DeviceContext.h" // complete type for HDC owners
 #include "platform/Kernel.h"
 #include "platform/Screen.h"
@@ -160,14 +161,7 @@ const TFontRecord& DefaultFontRecord() {
 }
 
 std::string CutFontName(std::string_view name) {
-    constexpr size_t limit = platform::LF_FACESIZE - 1;
-    if (name.size() <= limit)
-        return std::string(name);
-    size_t cut = limit;
-    // Step back over continuation bytes so the cut falls before a sequence's lead byte.
-    while (cut > 0 && (uint8_t(name[cut]) & 0xC0) == 0x80)
-        --cut;
-    return std::string(name.substr(0, cut));
+    return std::string(name.substr(0, platform::Utf8CutLength(name, platform::LF_FACESIZE - 1)));
 }
 
 TFont::TFont()

@@ -1,5 +1,6 @@
-// Letter case of ASCII letters only. Names, keys, endings and tags compared here are ASCII by
-// definition, and a locale must not change what they match (UTF-8 bytes pass through).
+// Byte-level text helpers. Letter case of ASCII letters only: names, keys, endings and tags
+// compared here are ASCII by definition, and a locale must not change what they match (UTF-8
+// bytes pass through). Cuts to a byte limit that never split a UTF-8 sequence.
 #pragma once
 
 #include <algorithm>
@@ -41,6 +42,17 @@ constexpr bool StartsWithNoCase(std::string_view text, std::string_view prefix) 
 constexpr bool EndsWithNoCase(std::string_view text, std::string_view ending) {
     return text.size() >= ending.size() &&
            EqualNoCase(text.substr(text.size() - ending.size()), ending);
+}
+
+// The length of the longest prefix of text within limit bytes that ends before a sequence's
+// lead byte, so a cut never leaves half a UTF-8 character.
+constexpr size_t Utf8CutLength(std::string_view text, size_t limit) {
+    if (text.size() <= limit)
+        return text.size();
+    size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return cut;
 }
 
 } // namespace platform

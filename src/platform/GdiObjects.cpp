@@ -1,5 +1,6 @@
 #include "platform/GdiObjects.h"
 
+#include "platform/Ascii.h"
 #include "platform/DeviceContext.h"
 #include "platform/Gdi.h"
 #include "platform/Kernel.h"
@@ -88,15 +89,7 @@ StockObjects& Stock() {
 
 // Face names hold at most 31 bytes; a cut never splits a UTF-8 sequence.
 std::string LimitFaceName(const std::string& name) {
-    constexpr size_t kMaxBytes = LF_FACESIZE - 1;
-    if (name.size() <= kMaxBytes) {
-        return name;
-    }
-    size_t cut = kMaxBytes;
-    while (cut > 0 && (uint8_t(name[cut]) & 0xC0) == 0x80) {
-        --cut; // name[cut] continues a sequence: cut before the sequence starts
-    }
-    return name.substr(0, cut);
+    return name.substr(0, Utf8CutLength(name, LF_FACESIZE - 1));
 }
 
 } // namespace

@@ -108,20 +108,11 @@ std::optional<Position> Find(const std::vector<Line>& lines, std::string_view se
     return position;
 }
 
-// The longest prefix of at most limit bytes that does not end inside a UTF-8 sequence.
-size_t Utf8Cut(std::string_view text, size_t limit) {
-    if (text.size() <= limit)
-        return text.size();
-    size_t cut = limit;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    return cut;
-}
-
+// Copies value into buffer with its terminating zero, cut so no UTF-8 sequence is split.
 uint32_t Store(std::string_view value, std::span<char> buffer) {
     if (buffer.empty())
         return 0;
-    const size_t count = Utf8Cut(value, buffer.size() - 1);
+    const size_t count = Utf8CutLength(value, buffer.size() - 1);
     value.copy(buffer.data(), count);
     buffer[count] = '\0';
     return static_cast<uint32_t>(count);
