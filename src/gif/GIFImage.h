@@ -463,6 +463,9 @@ class TGIFSubImage : public TGIFItem {
     void DecodeImageData(ByteReader& stream);
     std::unique_ptr<graphics::TBitmap> BuildPlainBitmap();
     std::unique_ptr<graphics::TBitmap> BuildDitheredBitmap();
+    template <class WriteRow>
+    std::unique_ptr<graphics::TBitmap> BuildBitmap(std::unique_ptr<graphics::TBitmap> bitmap,
+                                                   WriteRow writeRow);
     std::unique_ptr<graphics::TBitmap> NewIndexedBitmap(platform::HPALETTE palette);
     void DrawMasked(graphics::TCanvas& canvas, const platform::RECT& target,
                     graphics::TBitmap& frame);

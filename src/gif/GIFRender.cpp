@@ -197,8 +197,12 @@ std::unique_ptr<graphics::TBitmap> TGIFSubImage::NewIndexedBitmap(platform::HPAL
     return bitmap;
 }
 
-std::unique_ptr<graphics::TBitmap> TGIFSubImage::BuildPlainBitmap() {
-    auto bitmap = NewIndexedBitmap(graphics::CopyPalette(Palette()));
+// The frame's indices row by row into bitmap, with progress every 32 rows and the transparency
+// mask built alongside when one is due. writeRow(indices, row, transparent, maskRow) fills one
+// bitmap row and its mask bits and says whether it met the transparent index.
+template <class WriteRow>
+std::unique_ptr<graphics::TBitmap>
+TGIFSubImage::BuildBitmap(std::unique_ptr<graphics::TBitmap> bitmap, WriteRow writeRow) {
     const int width = Width();
     const int height = Height();
     const bool maskWanted = maskNeedsRebuild_ && hasTransparency_ && gce_ != nullptr;
@@ -210,20 +214,33 @@ std::unique_ptr<graphics::TBitmap> TGIFSubImage::BuildPlainBitmap() {
     for (int y = 0; y < height; ++y) {
         if (y % 32 == 0)
             Progress(graphics::psRunning, int(int64_t(y) * 100 / height), false);
-        const uint8_t* source = pixels_.data() + size_t(y) * size_t(width);
-        std::memcpy(bitmap->RowAddress(y).data(), source, size_t(width));
-        if (maskWanted) {
-            uint8_t* maskRow = mask.data() + size_t(y) * maskRowBytes;
-            for (int x = 0; x < width; ++x)
-                if (source[x] == transparent) {
-                    maskRow[x / 8] |= uint8_t(0x80u >> (x % 8));
-                    sawTransparent = true;
-                }
-        }
+        const auto source = std::span(pixels_).subspan(size_t(y) * size_t(width), size_t(width));
+        const auto maskRow = maskWanted
+                                 ? std::span(mask).subspan(size_t(y) * maskRowBytes, maskRowBytes)
+                                 : std::span<uint8_t>();
+        if (writeRow(source, bitmap->RowAddress(y), transparent, maskRow))
+            sawTransparent = true;
     }
     if (maskWanted && sawTransparent)
         mask_ = platform::CreateBitmap(width, height, 1, 1, mask);
     return bitmap;
+}
+
+std::unique_ptr<graphics::TBitmap> TGIFSubImage::BuildPlainBitmap() {
+    return BuildBitmap(NewIndexedBitmap(graphics::CopyPalette(Palette())),
+                       [](std::span<const uint8_t> source, std::span<uint8_t> row, int transparent,
+                          std::span<uint8_t> maskRow) {
+                           std::memcpy(row.data(), source.data(), source.size());
+                           bool saw = false;
+                           if (maskRow.empty())
+                               return saw;
+                           for (size_t x = 0; x < source.size(); ++x)
+                               if (source[x] == transparent) {
+                                   maskRow[x / 8] |= uint8_t(0x80u >> (x % 8));
+                                   saw = true;
+                               }
+                           return saw;
+                       });
 }
 
 std::unique_ptr<graphics::TBitmap> TGIFSubImage::BuildDitheredBitmap() {
@@ -234,28 +251,12 @@ std::unique_ptr<graphics::TBitmap> TGIFSubImage::BuildDitheredBitmap() {
                                                       : nullptr;
     if (!table)
         throw GIFException(sNoColorTable);
-    const int width = Width();
-    const int height = Height();
-    const bool maskWanted = maskNeedsRebuild_ && hasTransparency_ && gce_ != nullptr;
-    maskNeedsRebuild_ = false;
-    const int transparent = maskWanted ? gce_->TransparentColorIndex() : -1;
-    const size_t maskRowBytes = MaskRowBytes(width);
-    std::vector<uint8_t> mask(maskWanted ? maskRowBytes * size_t(height) : 0);
-    bool sawTransparent = false;
-    TWebDitherer ditherer(table->Colors(), uint32_t(width));
-    for (int y = 0; y < height; ++y) {
-        if (y % 32 == 0)
-            Progress(graphics::psRunning, int(int64_t(y) * 100 / height), false);
-        const auto source = std::span(pixels_).subspan(size_t(y) * size_t(width), size_t(width));
-        const auto maskRow = maskWanted
-                                 ? std::span(mask).subspan(size_t(y) * maskRowBytes, maskRowBytes)
-                                 : std::span<uint8_t>();
-        if (ditherer.DitherRow(source, bitmap->RowAddress(y), transparent, maskRow))
-            sawTransparent = true;
-    }
-    if (maskWanted && sawTransparent)
-        mask_ = platform::CreateBitmap(width, height, 1, 1, mask);
-    return bitmap;
+    TWebDitherer ditherer(table->Colors(), uint32_t(Width()));
+    return BuildBitmap(std::move(bitmap),
+                       [&ditherer](std::span<const uint8_t> source, std::span<uint8_t> row,
+                                   int transparent, std::span<uint8_t> maskRow) {
+                           return ditherer.DitherRow(source, row, transparent, maskRow);
+                       });
 }
 
 // ---- Drawing ----------------------------------------------------------------------------------
