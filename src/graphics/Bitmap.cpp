@@ -517,11 +517,17 @@ void TBitmap::MakeStorageReady() {
 // ---- Copy on write -----------------------------------------------------------------------------
 
 void TBitmap::ReplaceStorage(const DIBSECTION& description, HPALETTE palette, bool systemPalette) {
+    ReplaceStorageFrom(image_->handle.get(), image_->Palette(), description, std::move(palette),
+                       systemPalette);
+}
+
+void TBitmap::ReplaceStorageFrom(GdiBitmap* source, GdiPalette* sourcePalette,
+                                 const DIBSECTION& description, HPALETTE palette,
+                                 bool systemPalette) {
     DropCanvasContext();
     DIBSECTION d = description;
     GdiPalette* newView = systemPalette ? &platform::SystemPalette16() : palette.get();
-    HBITMAP storage =
-        CopyBitmapStorage(image_->handle.get(), image_->Palette(), newView, d, canvas_.get());
+    HBITMAP storage = CopyBitmapStorage(source, sourcePalette, newView, d, canvas_.get());
     auto image = std::make_shared<TBitmapImage>();
     image->handle = std::move(storage);
     image->ownedPalette = std::move(palette);
@@ -907,15 +913,7 @@ void TBitmap::ImportClipboardData(uint16_t format, GdiBitmap* data, GdiPalette* 
     if (d.dsBm.bmBits == nullptr)
         d.dsBmih.biSize = 0;
     const bool system = palette != nullptr && palette == &platform::SystemPalette16();
-    HPALETTE ownPalette = system ? HPALETTE{} : CopyPalette(palette);
-    GdiPalette* newView = system ? &platform::SystemPalette16() : ownPalette.get();
-    HBITMAP storage = CopyBitmapStorage(data, palette, newView, d, canvas_.get());
-    auto image = std::make_shared<TBitmapImage>();
-    image->handle = std::move(storage);
-    image->ownedPalette = std::move(ownPalette);
-    image->usesSystemPalette = system;
-    image->description = d;
-    InstallRecord(std::move(image));
+    ReplaceStorageFrom(data, palette, d, system ? HPALETTE{} : CopyPalette(palette), system);
     ignorePalette_ = false;
     if (PaletteOf() != nullptr)
         SetPaletteModified(true);

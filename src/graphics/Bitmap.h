@@ -211,6 +211,10 @@ class TBitmap : public TGraphic {
     // The same with a palette the bitmap takes over.
     void ReplaceStorage(const platform::DIBSECTION& description, platform::HPALETTE palette,
                         bool systemPalette);
+    // The same with the pixels taken from source (drawn with sourcePalette) instead.
+    void ReplaceStorageFrom(platform::GdiBitmap* source, platform::GdiPalette* sourcePalette,
+                            const platform::DIBSECTION& description, platform::HPALETTE palette,
+                            bool systemPalette);
     void MakePaletteReady();
     void InstallRecord(std::shared_ptr<TBitmapImage> image);
     void DropCanvasContext();
