@@ -590,36 +590,32 @@ void TBitmap::CopyFrom(const TPersistent* source) {
 // ---- Size ---------------------------------------------------------------------------------------
 
 void TBitmap::ResizeWidth(int width) {
-    if (width == Width())
-        return;
-    MakeStorageReady();
-    DIBSECTION d = image_->description;
-    d.dsBm.bmWidth = width;
-    d.dsBmih.biWidth = width;
-    CopyImage(d, image_->Palette());
-    NotifyChanged();
+    if (width != Width())
+        ChangeSize(width, std::nullopt);
 }
 
 void TBitmap::ResizeHeight(int height) {
-    if (height == Height())
-        return;
-    MakeStorageReady();
-    DIBSECTION d = image_->description;
-    d.dsBm.bmHeight = height;
-    d.dsBmih.biHeight = height;
-    CopyImage(d, image_->Palette());
-    NotifyChanged();
+    if (height != Height())
+        ChangeSize(std::nullopt, height);
 }
 
 void TBitmap::SetSize(int width, int height) {
-    if (width == Width() && height == Height())
-        return;
+    if (width != Width() || height != Height())
+        ChangeSize(width, height);
+}
+
+// The sizes given replace the description's (both its forms), signs included.
+void TBitmap::ChangeSize(std::optional<int> width, std::optional<int> height) {
     MakeStorageReady();
     DIBSECTION d = image_->description;
-    d.dsBm.bmWidth = width;
-    d.dsBmih.biWidth = width;
-    d.dsBm.bmHeight = height;
-    d.dsBmih.biHeight = height;
+    if (width) {
+        d.dsBm.bmWidth = *width;
+        d.dsBmih.biWidth = *width;
+    }
+    if (height) {
+        d.dsBm.bmHeight = *height;
+        d.dsBmih.biHeight = *height;
+    }
     CopyImage(d, image_->Palette());
     NotifyChanged();
 }

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 
 namespace graphics {
@@ -215,6 +216,7 @@ class TBitmap : public TGraphic {
     void ReplaceStorageFrom(platform::GdiBitmap* source, platform::GdiPalette* sourcePalette,
                             const platform::DIBSECTION& description, platform::HPALETTE palette,
                             bool systemPalette);
+    void ChangeSize(std::optional<int> width, std::optional<int> height);
     void MakePaletteReady();
     void InstallRecord(std::shared_ptr<TBitmapImage> image);
     void DropCanvasContext();
