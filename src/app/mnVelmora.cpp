@@ -173,11 +173,8 @@ void TForm1::FormCreate() {
     // 2. Asking for the canvas gives the empty preview its white card bitmap.
     graphics::TCanvas& canvas = Image1->Image().Canvas();
 
-    // 3. The call-sign font starts as the canvas's face and style, 24 points, black.
-    state_.CallIdFont.name = canvas.Font().Name();
-    state_.CallIdFont.style = canvas.Font().Style();
-    state_.CallIdFont.size = 24;
-    state_.CallIdFont.color = graphics::clBlack;
+    // 3. The call-sign font starts from the canvas's font.
+    state_.CallIdFont = card::StartingCallIdFont(canvas.Font());
 }
 
 void TForm1::FormActivate() {

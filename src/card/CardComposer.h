@@ -27,6 +27,12 @@ struct FontDescription {
     friend bool operator==(const FontDescription&, const FontDescription&) = default;
 };
 
+// The call-sign font a session starts with: the face and style of the card canvas's font,
+// 24 points, black.
+inline FontDescription StartingCallIdFont(const graphics::TFont& canvasFont) {
+    return {canvasFont.Name(), canvasFont.Style(), 24, graphics::clBlack};
+}
+
 // Everything the composition reads. The texts are UTF-8, taken as typed; the composition does
 // its own upper-casing, trimming and cutting. The comments name the main window's field.
 struct CardData {

@@ -138,8 +138,7 @@ card::CardData CardDataFor(const Contact& contact, const velmora::StationProfile
     data.power = profile.PWR;
     data.textColor = graphics::clBlack;
     // The main window's call-sign font as it starts: the card canvas's face and style.
-    const graphics::TFont canvasFont;
-    data.callIdFont = {canvasFont.Name(), canvasFont.Style(), 24, graphics::clBlack};
+    data.callIdFont = card::StartingCallIdFont(graphics::TFont());
     return data;
 }
 
