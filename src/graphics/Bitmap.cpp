@@ -963,13 +963,15 @@ void TBitmap::SaveToStream(TStream& stream) {
     const DIBSECTION& desc = image_->description;
     platform::BITMAPINFO info;
     auto& h = info.bmiHeader;
-    std::vector<uint8_t> pixels;
+    // A section's rows are written from its own memory; a device bitmap's are converted first.
+    std::vector<uint8_t> converted;
+    std::span<const uint8_t> pixels;
     if (image_->IsDibSection()) {
         h = desc.dsBmih;
         h.biSize = 40;
         const size_t rows = size_t(std::abs(h.biHeight));
         const size_t stride = size_t(DibRowBytes(h.biWidth, h.biBitCount));
-        pixels.assign(desc.dsBm.bmBits, desc.dsBm.bmBits + stride * rows);
+        pixels = std::span<const uint8_t>(desc.dsBm.bmBits, stride * rows);
         if (h.biBitCount <= 8)
             info.bmiColors = ReadColorTable(*image_->handle, true, h.biBitCount);
         if (h.biCompression == platform::BI_BITFIELDS)
@@ -985,9 +987,10 @@ void TBitmap::SaveToStream(TStream& stream) {
         if (mono)
             info.bmiColors = {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
         const size_t stride = size_t(DibRowBytes(h.biWidth, h.biBitCount));
-        pixels.resize(stride * size_t(h.biHeight));
+        converted.resize(stride * size_t(h.biHeight));
         platform::GetDIBits(platform::GetScreenDC(), *image_->handle, 0, unsigned(h.biHeight),
-                            pixels, info, platform::DIB_RGB_COLORS);
+                            converted, info, platform::DIB_RGB_COLORS);
+        pixels = converted;
         if (mono)
             info.bmiColors = {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
     }
