@@ -71,10 +71,8 @@ void AddPreviewPanel(QFileDialog& files) {
 
 enum class Preview { None, Picture };
 
-// The picture format list writes each pattern into its description as well ("GIF Image
-// (*.gif)|*.gif"); Qt shows the description and reads the patterns from its parentheses, so the
-// copy in the description is dropped before Qt adds its own.
-std::string WithoutRepeatedPatterns(const std::string& filter) {
+// The parts of a filter between its bars: description, patterns, description, ...
+std::vector<std::string> SplitFilter(const std::string& filter) {
     std::vector<std::string> parts;
     size_t start = 0;
     for (size_t bar = filter.find('|'); bar != std::string::npos; bar = filter.find('|', start)) {
@@ -82,6 +80,14 @@ std::string WithoutRepeatedPatterns(const std::string& filter) {
         start = bar + 1;
     }
     parts.push_back(filter.substr(start));
+    return parts;
+}
+
+// The picture format list writes each pattern into its description as well ("GIF Image
+// (*.gif)|*.gif"); Qt shows the description and reads the patterns from its parentheses, so the
+// copy in the description is dropped before Qt adds its own.
+std::string WithoutRepeatedPatterns(const std::string& filter) {
+    const std::vector<std::string> parts = SplitFilter(filter);
     std::string result;
     for (size_t i = 0; i < parts.size(); ++i) {
         std::string part = parts[i];
@@ -299,16 +305,7 @@ QImage PicturePreview(const std::string& path, int width, int height) {
 }
 
 std::string ToQtFilter(const std::string& filter) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= filter.size()) {
-        const size_t bar = filter.find('|', start);
-        const size_t end = bar == std::string::npos ? filter.size() : bar;
-        parts.push_back(filter.substr(start, end - start));
-        if (bar == std::string::npos)
-            break;
-        start = bar + 1;
-    }
+    const std::vector<std::string> parts = SplitFilter(filter);
     std::string result;
     for (size_t i = 0; i + 1 < parts.size(); i += 2) {
         std::string patterns = parts[i + 1];
