@@ -1,7 +1,7 @@
 // velmora-card --adif LOG --out DIR, and velmora-card --call CALL ... -o CARD.jpg.
 #include "cli/CardCommand.h"
 
-#include "cli/Adif.h"
+#include "adif/Adif.h"
 #include "cli/CardWriter.h"
 #include "cli/MakeCards.h"
 #include "cli/Progress.h"

@@ -5,9 +5,9 @@
 // the overlay is drawn by card::DrawBoxes, and the card is written by the JPEG picture.
 #pragma once
 
+#include "adif/Adif.h"
 #include "card/Background.h"
 #include "card/CardComposer.h"
-#include "cli/Adif.h"
 #include "graphics/Bitmap.h"
 #include "profile/StationProfile.h"
 

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-namespace cli::adif {
+namespace adif {
 
 struct Field {
     std::string name;  // upper case
@@ -52,4 +52,4 @@ LogFormat FormatOf(std::string_view fileName, std::string_view text);
 
 std::vector<Record> ParseLog(std::string_view fileName, std::string_view text);
 
-} // namespace cli::adif
+} // namespace adif

@@ -1,11 +1,11 @@
 // Reading ADIF logs: the tagged form's lengths, names, header and record markers, damaged
 // records with their positions, and the XML form.
-#include "cli/Adif.h"
+#include "adif/Adif.h"
 
 #include <gtest/gtest.h>
 #include <string>
 
-namespace cli::adif {
+namespace adif {
 namespace {
 
 // The values of one field across the sound records.
@@ -224,4 +224,4 @@ TEST(LogFormatTest, XmlByEndingOrDeclaration) {
 }
 
 } // namespace
-} // namespace cli::adif
+} // namespace adif

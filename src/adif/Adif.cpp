@@ -1,4 +1,4 @@
-#include "cli/Adif.h"
+#include "adif/Adif.h"
 
 #include "platform/Ascii.h"
 
@@ -6,7 +6,7 @@
 #include <optional>
 #include <utility>
 
-namespace cli::adif {
+namespace adif {
 
 namespace {
 
@@ -585,4 +585,4 @@ std::vector<Record> ParseLog(std::string_view fileName, std::string_view text) {
     return FormatOf(fileName, text) == LogFormat::Adx ? ParseAdx(text) : ParseAdi(text);
 }
 
-} // namespace cli::adif
+} // namespace adif
