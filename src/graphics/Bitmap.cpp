@@ -516,18 +516,20 @@ void TBitmap::MakeStorageReady() {
 
 // ---- Copy on write -----------------------------------------------------------------------------
 
-void TBitmap::ReplaceStorage(const DIBSECTION& description, HPALETTE palette, bool systemPalette) {
+void TBitmap::ReplaceStorage(const DIBSECTION& description, HPALETTE palette, bool systemPalette,
+                             TCopyColours colours) {
     ReplaceStorageFrom(image_->handle.get(), image_->Palette(), description, std::move(palette),
-                       systemPalette);
+                       systemPalette, colours);
 }
 
 void TBitmap::ReplaceStorageFrom(GdiBitmap* source, GdiPalette* sourcePalette,
                                  const DIBSECTION& description, HPALETTE palette,
-                                 bool systemPalette) {
+                                 bool systemPalette, TCopyColours colours) {
     DropCanvasContext();
     DIBSECTION d = description;
     GdiPalette* newView = systemPalette ? &platform::SystemPalette16() : palette.get();
-    HBITMAP storage = CopyBitmapStorage(source, sourcePalette, newView, d, canvas_.get());
+    TCanvas* canvas = colours == TCopyColours::FromCanvas ? canvas_.get() : nullptr;
+    HBITMAP storage = CopyBitmapStorage(source, sourcePalette, newView, d, canvas);
     auto image = std::make_shared<TBitmapImage>();
     image->handle = std::move(storage);
     image->ownedPalette = std::move(palette);
@@ -536,16 +538,19 @@ void TBitmap::ReplaceStorageFrom(GdiBitmap* source, GdiPalette* sourcePalette,
     InstallRecord(std::move(image));
 }
 
-void TBitmap::CopyImage(const DIBSECTION& description, GdiPalette* palette) {
+void TBitmap::CopyImage(const DIBSECTION& description, GdiPalette* palette, TCopyColours colours) {
     const bool system = palette != nullptr && palette == &platform::SystemPalette16();
-    ReplaceStorage(description, system ? HPALETTE{} : CopyPalette(palette), system);
+    ReplaceStorage(description, system ? HPALETTE{} : CopyPalette(palette), system, colours);
 }
 
 void TBitmap::Changing() {
     if (image_.use_count() >= 2) {
         MakeStorageReady();
-        // A halftone palette is made again when needed; the copy does without it.
-        CopyImage(image_->description, image_->halftone ? nullptr : image_->Palette());
+        // A halftone palette is made again when needed; the copy does without it. The copy
+        // keeps its own colours: a monochrome background stays black and white whatever
+        // text colour the canvas holds.
+        CopyImage(image_->description, image_->halftone ? nullptr : image_->Palette(),
+                  TCopyColours::OwnOnly);
     } else {
         image_->mask.reset();
     }

@@ -206,16 +206,21 @@ class TBitmap : public TGraphic {
     // The changing step before drawing: a shared image gets a private copy.
     void Changing();
     void Changed() { NotifyChanged(); }
+    // Whether the canvas's colours take part in a storage copy: they fill, colour monochrome
+    // pixels and give a one-bit section its table when the storage changes shape or kind, but
+    // a private copy of a shared image is the same picture and keeps its own colours.
+    enum class TCopyColours { FromCanvas, OwnOnly };
     // Replaces the storage by a copy with description, using a copy of palette (the shared
     // system palette is referenced, not copied).
-    void CopyImage(const platform::DIBSECTION& description, platform::GdiPalette* palette);
+    void CopyImage(const platform::DIBSECTION& description, platform::GdiPalette* palette,
+                   TCopyColours colours = TCopyColours::FromCanvas);
     // The same with a palette the bitmap takes over.
     void ReplaceStorage(const platform::DIBSECTION& description, platform::HPALETTE palette,
-                        bool systemPalette);
+                        bool systemPalette, TCopyColours colours = TCopyColours::FromCanvas);
     // The same with the pixels taken from source (drawn with sourcePalette) instead.
     void ReplaceStorageFrom(platform::GdiBitmap* source, platform::GdiPalette* sourcePalette,
                             const platform::DIBSECTION& description, platform::HPALETTE palette,
-                            bool systemPalette);
+                            bool systemPalette, TCopyColours colours = TCopyColours::FromCanvas);
     void ChangeSize(std::optional<int> width, std::optional<int> height);
     void MakePaletteReady();
     void InstallRecord(std::shared_ptr<TBitmapImage> image);

@@ -171,6 +171,30 @@ TEST(CopyOnWrite, SharedDeviceBitmapCopiesToo) {
     EXPECT_TRUE(AllOf(b, 0, 0, 30, 20, 0xFF0000));
 }
 
+// A one-bit picture shared with a card keeps its own black and white when the card's first
+// drawing makes the private copy, whatever colours the card's canvas holds.
+TEST(CopyOnWrite, APrivateCopyKeepsAOneBitTable) {
+    TBitmap mono;
+    mono.SetPixelFormat(pf1bit);
+    mono.SetSize(8, 2);
+    mono.RowAddress(0)[0] = 0x0F; // four black pixels, then four white
+    ASSERT_EQ(Pixel(mono, 0, 0), 0x000000u);
+    ASSERT_EQ(Pixel(mono, 7, 0), 0xFFFFFFu);
+
+    TBitmap card;
+    card.CopyFrom(&mono);
+    card.Canvas().Font().SetColor(clRed);
+    card.Canvas().Brush().SetColor(clBlue);
+    card.Canvas().SetPixelAt(0, 1, clBlack);
+    EXPECT_FALSE(card.SharesImageWith(mono));
+    EXPECT_EQ(card.PixelFormat(), pf1bit);
+    for (int x = 0; x < 8; ++x) {
+        SCOPED_TRACE(x);
+        EXPECT_EQ(Pixel(card, x, 0), x < 4 ? 0x000000u : 0xFFFFFFu);
+        EXPECT_EQ(Pixel(mono, x, 0), x < 4 ? 0x000000u : 0xFFFFFFu);
+    }
+}
+
 TEST(CopyOnWrite, MeasuringAndMovingDoNotCopy) {
     auto first = MakeTrueColor(20, 20);
     TBitmap second;
