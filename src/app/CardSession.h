@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace velmora {
 
@@ -29,6 +30,9 @@ struct CardState {
     // JpegImage, WorkBitmap and GifImage: made anew by every Find and template load, used by
     // Save As afterwards.
     card::BackgroundObjects Pictures;
+    // Set once a Find or a Paste has put a picture into the card; until then Verify draws on
+    // the blank card template.
+    bool HasPicture = false;
 };
 
 class CardSession {
@@ -48,5 +52,9 @@ class CardSession {
     virtual void UndoPicture() = 0;
     virtual void RedoPicture() = 0;
 };
+
+// The card for a command that hands it on (action: "save", "copy", "cut"). An empty card is
+// refused with a message naming the command, so no empty file or clipboard picture is made.
+graphics::TBitmap& CardToHandOn(CardSession& session, std::string_view action);
 
 } // namespace velmora

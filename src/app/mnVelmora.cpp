@@ -55,7 +55,7 @@ TForm1::TForm1() : TForm("Form1") {
     SetClientSize(804, 407);
     SetPosition(toolkit::poDesktopCenter);
     SetColor(graphics::clBtnFace);
-    OpenDialog1.Filter = "JPEG|*.jpg|Bitmap|*.bmp|GIF|*.gif";
+    OpenDialog1.Filter = "JPEG|*.jpg;*.jpeg|Bitmap|*.bmp|GIF|*.gif";
     CreateControls();
     CreateMenus();
     ApplyTabOrder();

@@ -1,6 +1,11 @@
 // The main window's edit commands: the picture history and the clipboard.
 #include "app/mnVelmora.h"
+#include "card/Fit.h"
 #include "graphics/Bitmap.h"
+#include "graphics/Exceptions.h"
+
+#include <memory>
+#include <utility>
 
 namespace velmora {
 
@@ -59,20 +64,26 @@ void TForm1::Repeatcommand1Click() {
 }
 
 void TForm1::Copy2Click() {
-    ClipboardOf(State()).CopyFrom(&CardBitmap());
+    ClipboardOf(State()).CopyFrom(&CardToHandOn(*this, "copy"));
 }
 
 // Cut takes no snapshot: Undo afterwards goes back to the newest one.
 void TForm1::Cut2Click() {
-    graphics::TBitmap& card = CardBitmap();
+    graphics::TBitmap& card = CardToHandOn(*this, "cut");
     ClipboardOf(State()).CopyFrom(&card);
     ClearToWhite(CardCanvas(), card.Width(), card.Height());
 }
 
-// The card takes the clipboard's bitmap at its own size, keeping the bitmap object and so its
-// canvas's tools; a clipboard without a bitmap leaves the card as it was.
+// The card takes the clipboard's picture fitted to the card like a background (a card pasted
+// back stays pixel for pixel), keeping the bitmap object and so its canvas's tools. A clipboard
+// without a picture, or with one without pixels, leaves the card as it was.
 void TForm1::Paste2Click() {
-    CardBitmap().CopyFrom(&ClipboardOf(State()));
+    auto pasted = std::make_unique<graphics::TBitmap>();
+    pasted->CopyFrom(&ClipboardOf(State()));
+    if (pasted->Width() <= 0 || pasted->Height() <= 0)
+        throw graphics::EInvalidGraphic("The clipboard's picture has no pixels to put on the card");
+    CardBitmap().CopyFrom(card::FitToCard(std::move(pasted)).get());
+    State().HasPicture = true;
 }
 
 } // namespace velmora

@@ -41,12 +41,10 @@ void TForm1::Button1Click() {
     CardSession& session = *this;
     card::BackgroundObjects& pictures = session.State().Pictures;
     pictures.OnProgress = progress::ProgressListener();
-    graphics::TBitmap& card = session.CardBitmap();
     try {
         const progress::BusyIndicator busy(this, "Reading the picture...");
-        const graphics::TBitmap& work =
-            card::LoadBackground(pictures, OpenDialog1.FileName, {card.Width(), card.Height()});
-        card.CopyFrom(&work);
+        session.CardBitmap().CopyFrom(&card::LoadBackground(pictures, OpenDialog1.FileName));
+        session.State().HasPicture = true;
     } catch (...) {
         // The dialog's file name records the background in the card; a file that could not be
         // read is none, so Verify and Save As go on as before this Find.
@@ -57,9 +55,16 @@ void TForm1::Button1Click() {
 }
 
 void TForm1::Save1Click() {
+    graphics::TBitmap& card = CardToHandOn(*this, "save");
     SavePictureDialog1.InitialDir = SaveFolder(OpenDialog1);
     // A cancelled dialog writes nothing.
     if (!SavePictureDialog1.Execute())
+        return;
+    // The save dialog opens in the background's folder, one click away from the original
+    // photo: an existing file is replaced only after an explicit yes.
+    const std::string fileName = CardFileName(SavePictureDialog1.FileName);
+    std::error_code error;
+    if (std::filesystem::exists(fileName, error) && !toolkit::ConfirmReplace(fileName))
         return;
 
     card::BackgroundObjects& pictures = State().Pictures;
@@ -72,11 +77,11 @@ void TForm1::Save1Click() {
     }
 
     const progress::BusyIndicator busy(this, "Saving the card...");
-    pictures.WorkBitmap->CopyFrom(&CardBitmap());
+    pictures.WorkBitmap->CopyFrom(&card);
     pictures.JpegImage->CopyFrom(pictures.WorkBitmap.get());
     // The picture is encoded before the file is touched and replaces it only once it is
     // completely written, so a failure leaves an existing file as it was.
-    pictures.JpegImage->WriteToFile(CardFileName(SavePictureDialog1.FileName));
+    pictures.JpegImage->WriteToFile(fileName);
 }
 
 void TForm1::Exit1Click() {

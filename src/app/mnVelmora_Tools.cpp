@@ -8,10 +8,10 @@
 namespace velmora {
 
 void TForm1::Button2Click() {
-    // Until a background has been chosen, every Verify starts from a fresh copy of the blank
-    // card template, at its own size, and keeps a snapshot of it for Undo. A missing template
-    // ends Verify here, before anything is drawn.
-    if (OpenDialog1.FileName.empty()) {
+    // Until a Find or a Paste has put a picture into the card, every Verify starts from a fresh
+    // copy of the blank card template, at its own size, and keeps a snapshot of it for Undo. A
+    // missing template ends Verify here, before anything is drawn.
+    if (!State().HasPicture) {
         CardSession& session = *this;
         card::BackgroundObjects& pictures = session.State().Pictures;
         pictures.OnProgress = progress::ProgressListener();

@@ -60,37 +60,52 @@ std::string NotAPictureMessage(std::string_view fileName) {
     return message;
 }
 
-graphics::TBitmap& LoadBackground(BackgroundObjects& objects, const std::string& fileName,
-                                  CardSize currentCard, CardSize preview) {
+std::string EmptyPictureMessage(std::string_view fileName) {
+    std::string message = "\"";
+    message += fileName;
+    message += "\" holds no picture: it has no pixels to put on the card";
+    return message;
+}
+
+graphics::TBitmap& LoadBackground(BackgroundObjects& objects, const std::string& fileName) {
     // An unknown ending is refused before any object is replaced, so the card, its history and
     // the objects Save As uses stay exactly as they were.
     const BackgroundReader reader = ReaderForFileName(fileName);
     if (reader == BackgroundReader::None)
         throw graphics::EInvalidGraphic(NotAPictureMessage(fileName));
 
-    objects.JpegImage = NewObject<jpeg::TJPEGImage>(objects);
-    objects.WorkBitmap = NewObject<graphics::TBitmap>(objects);
-    objects.GifImage = NewObject<gif::TGIFImage>(objects);
+    BackgroundObjects fresh;
+    fresh.OnProgress = objects.OnProgress;
+    fresh.JpegImage = NewObject<jpeg::TJPEGImage>(fresh);
+    fresh.WorkBitmap = NewObject<graphics::TBitmap>(fresh);
+    fresh.GifImage = NewObject<gif::TGIFImage>(fresh);
 
-    graphics::TBitmap& work = *objects.WorkBitmap;
-    switch (reader) {
-    case BackgroundReader::Jpeg:
-        HandOverJpeg(*objects.JpegImage, work, fileName);
-        break;
-    case BackgroundReader::Gif:
-        TakeGifFrame(*objects.GifImage, work, fileName);
-        break;
-    case BackgroundReader::Bmp:
-        work.ReadFromFile(fileName);
-        break;
-    case BackgroundReader::None:
-        break;
+    graphics::TBitmap& work = *fresh.WorkBitmap;
+    try {
+        switch (reader) {
+        case BackgroundReader::Jpeg:
+            HandOverJpeg(*fresh.JpegImage, work, fileName);
+            break;
+        case BackgroundReader::Gif:
+            TakeGifFrame(*fresh.GifImage, work, fileName);
+            break;
+        case BackgroundReader::Bmp:
+            work.ReadFromFile(fileName);
+            break;
+        case BackgroundReader::None:
+            break;
+        }
+    } catch (...) {
+        // A reader's error leaves the new objects in place, as they were when it failed.
+        objects = std::move(fresh);
+        throw;
     }
+    // A picture without pixels would make an empty card that nothing can be drawn on or saved.
+    if (work.Width() <= 0 || work.Height() <= 0)
+        throw graphics::EInvalidGraphic(EmptyPictureMessage(fileName));
 
-    if (NeedsFit(work.Width(), work.Height(), currentCard.width, currentCard.height)) {
-        objects.WorkBitmap = Resize(std::move(objects.WorkBitmap), preview.width, preview.height);
-        objects.WorkBitmap->OnProgress = objects.OnProgress;
-    }
+    fresh.WorkBitmap = FitToCard(std::move(fresh.WorkBitmap));
+    objects = std::move(fresh);
     return *objects.WorkBitmap;
 }
 

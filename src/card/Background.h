@@ -1,6 +1,6 @@
 // Loading a background picture for the card: the reader is chosen by the ending of the file
-// name, the picture is decoded into the working bitmap and, when it is larger than the card,
-// fitted into the preview's size. The blank card template is loaded the same way, unscaled.
+// name, the picture is decoded into the working bitmap and, unless it is exactly the card's
+// size, fitted into it. The blank card template is loaded the same way, unscaled.
 //
 // These are the steps of the main window's Find and Verify commands without the window: the
 // window owns a BackgroundObjects, calls these functions, lets the card take the returned
@@ -48,24 +48,19 @@ struct BackgroundObjects {
     graphics::TProgressEvent OnProgress;
 };
 
-// Width and height of a bitmap.
-struct CardSize {
-    int width = 0;
-    int height = 0;
-};
-
-// Find without the dialog and without the card: chooses the reader for fileName, makes new
-// picture objects, reads the file into the working bitmap and, when it is wider or higher than
-// currentCard (the card bitmap's size now), replaces it by Resize(working bitmap, preview).
-// Returns the working bitmap, which the card then takes.
+// Find without the dialog and without the card: chooses the reader for fileName, reads the file
+// into new picture objects and fits the working bitmap to the card (FitToCard). On success the
+// new objects replace those in `objects`; returns the working bitmap, which the card then takes.
 //
-// A name with no known ending raises graphics::EInvalidGraphic with NotAPictureMessage before
-// anything is touched: the objects stay as they were. A file that cannot be opened or decoded
-// raises the reader's error; the objects are then already the new ones, and the working bitmap
-// holds whatever the reader left in it.
-graphics::TBitmap& LoadBackground(BackgroundObjects& objects, const std::string& fileName,
-                                  CardSize currentCard,
-                                  CardSize preview = {kPreviewWidth, kPreviewHeight});
+// A name with no known ending raises graphics::EInvalidGraphic with NotAPictureMessage, and a
+// picture that decodes to no pixels (a GIF without an image, a 0 x 0 screen) raises it with
+// EmptyPictureMessage: in both cases the objects stay exactly as they were. A file that cannot
+// be opened or decoded raises the reader's error; the objects are then already the new ones,
+// and the working bitmap holds whatever the reader left in it.
+graphics::TBitmap& LoadBackground(BackgroundObjects& objects, const std::string& fileName);
+
+// The message of the error for a picture without pixels.
+std::string EmptyPictureMessage(std::string_view fileName);
 
 // The template step of Verify: a new JPEG object and a new working bitmap (the GIF object stays),
 // path read by the JPEG object and handed over into the working bitmap at its own size, with no

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 namespace card {
 
@@ -40,8 +41,8 @@ FitPlacement PlaceInFrame(int w, int h, int W, int H) {
     return p;
 }
 
-bool NeedsFit(int pictureWidth, int pictureHeight, int cardWidth, int cardHeight) {
-    return pictureWidth > cardWidth || pictureHeight > cardHeight;
+bool NeedsFit(int pictureWidth, int pictureHeight) {
+    return pictureWidth != kPreviewWidth || pictureHeight != kPreviewHeight;
 }
 
 std::unique_ptr<graphics::TBitmap> Resize(std::unique_ptr<graphics::TBitmap> source, int W, int H) {
@@ -58,6 +59,16 @@ std::unique_ptr<graphics::TBitmap> Resize(std::unique_ptr<graphics::TBitmap> sou
 
     source.reset();
     return result;
+}
+
+std::unique_ptr<graphics::TBitmap> FitToCard(std::unique_ptr<graphics::TBitmap> source) {
+    if (source && !NeedsFit(source->Width(), source->Height()))
+        return source;
+    // The fitted bitmap reports progress to whoever listened to the picture it replaces.
+    graphics::TProgressEvent listener = source ? source->OnProgress : nullptr;
+    auto fitted = Resize(std::move(source), kPreviewWidth, kPreviewHeight);
+    fitted->OnProgress = std::move(listener);
+    return fitted;
 }
 
 } // namespace card

@@ -1,7 +1,9 @@
-// Fitting a background into the card: a picture larger than the card is scaled to the card's
-// width (landscape) or height (portrait), centred on black. A landscape picture flatter than
-// the card gets black bands above and below; a taller one is cut equally at top and bottom; a
-// portrait picture gets bands left and right; a square one is scaled to the card's smaller side.
+// Fitting a background into the card: a picture of any other size than the card's is scaled to
+// the card's width (landscape) or height (portrait), centred on black, so the overlay always
+// lands on it; smaller pictures are scaled up the same way larger ones are scaled down. A landscape
+// picture flatter than the card gets black bands above and below; a taller one is cut equally at
+// top and bottom; a portrait picture gets bands left and right; a square one is scaled to the
+// card's smaller side.
 #pragma once
 
 #include "graphics/Bitmap.h"
@@ -30,12 +32,17 @@ struct FitPlacement {
 // left = W / 2 - dw / 2, top = H / 2 - dh / 2 (each division truncating toward zero).
 FitPlacement PlaceInFrame(int w, int h, int W, int H);
 
-// True when the picture must be fitted before the card takes it: wider or higher than the card
-// bitmap as it is now (not the preview: a card made smaller by an earlier picture counts).
-bool NeedsFit(int pictureWidth, int pictureHeight, int cardWidth, int cardHeight);
+// True when the picture must be fitted before the card takes it: any size but exactly the
+// card's 495 x 315, which goes in unchanged, pixel for pixel.
+bool NeedsFit(int pictureWidth, int pictureHeight);
 
 // A new W x H bitmap, black, with source stretched into PlaceInFrame's rectangle through the
 // result's canvas. Takes source and releases it. A null or empty source gives the black frame.
 std::unique_ptr<graphics::TBitmap> Resize(std::unique_ptr<graphics::TBitmap> source, int W, int H);
+
+// The picture as the card takes it: source itself when it is exactly the card's size, else
+// Resize(source, 495, 315). Every way a picture reaches the card (Find, Paste, the command
+// line's background) goes through this one rule.
+std::unique_ptr<graphics::TBitmap> FitToCard(std::unique_ptr<graphics::TBitmap> source);
 
 } // namespace card

@@ -234,7 +234,7 @@ std::optional<fs::path> FindBlankCard(const fs::path& executable) {
 
 CardBackground CardBackground::FromPicture(const std::string& path) {
     CardBackground background;
-    card::LoadBackground(background.objects_, path, {card::kPreviewWidth, card::kPreviewHeight});
+    card::LoadBackground(background.objects_, path);
     return background;
 }
 

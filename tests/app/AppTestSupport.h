@@ -28,12 +28,24 @@ class ScriptedDialogs : public toolkit::DialogProvider {
     std::deque<std::function<bool(toolkit::TSavePictureDialog&)>> save;
     std::deque<std::function<bool(toolkit::TColorDialog&)>> color;
     std::deque<std::function<bool(toolkit::TFontDialog&)>> font;
+    // Answers to the question before a file is replaced; none queued counts as "No".
+    std::deque<std::function<bool(const std::string&)>> replace;
     int shown = 0;
 
     bool RunOpen(toolkit::TOpenDialog& dialog) override { return Answer(open, dialog); }
     bool RunSave(toolkit::TSavePictureDialog& dialog) override { return Answer(save, dialog); }
     bool RunColor(toolkit::TColorDialog& dialog) override { return Answer(color, dialog); }
     bool RunFont(toolkit::TFontDialog& dialog) override { return Answer(font, dialog); }
+    bool RunConfirmReplace(const std::string& fileName) override {
+        asked.push_back(fileName);
+        if (replace.empty())
+            return false;
+        auto answer = std::move(replace.front());
+        replace.pop_front();
+        return answer(fileName);
+    }
+    // The files the replace question was asked for, in order.
+    std::vector<std::string> asked;
 
   private:
     template <class Queue, class Dialog> bool Answer(Queue& queue, Dialog& dialog) {

@@ -106,6 +106,38 @@ void WriteBmp(const fs::path& path, int w, int h, const PixelRule& pixel) {
     WriteBytes(path, bmp);
 }
 
+// A 1-bit BMP with the table black (index 0), white (index 1); black where black(x, y).
+void WriteMonoBmp(const fs::path& path, int w, int h, const std::function<bool(int, int)>& black) {
+    const uint32_t stride = ((uint32_t(w) + 31) / 32) * 4;
+    const uint32_t imageSize = stride * uint32_t(h);
+    std::vector<uint8_t> bmp{'B', 'M'};
+    Put32(bmp, 14 + 40 + 8 + imageSize); // file size
+    Put32(bmp, 0);                       // reserved
+    Put32(bmp, 14 + 40 + 8);             // offset of the pixels, after the two-entry table
+    Put32(bmp, 40);                      // info header: its size
+    Put32(bmp, uint32_t(w));
+    Put32(bmp, uint32_t(h)); // bottom-up
+    Put16(bmp, 1);           // planes
+    Put16(bmp, 1);           // bits per pixel
+    Put32(bmp, 0);           // BI_RGB
+    Put32(bmp, imageSize);
+    Put32(bmp, 2835);
+    Put32(bmp, 2835);
+    Put32(bmp, 2); // colours used
+    Put32(bmp, 0);
+    Put32(bmp, 0x000000); // index 0: black
+    Put32(bmp, 0xFFFFFF); // index 1: white
+    for (int y = h - 1; y >= 0; --y) {
+        std::vector<uint8_t> row(stride, 0);
+        for (int x = 0; x < w; ++x) {
+            if (!black(x, y))
+                row[size_t(x / 8)] |= uint8_t(0x80 >> (x % 8));
+        }
+        bmp.insert(bmp.end(), row.begin(), row.end());
+    }
+    WriteBytes(path, bmp);
+}
+
 // A GIF89a picture of w x h with a four-colour global table, whose pixel (x, y) has colour index
 // index(x, y). The LZW data sends a clear code before every second pixel, so the codes stay
 // three bits wide: clear 4, end 5, and only one table entry (6) ever made.
@@ -269,47 +301,47 @@ class CardWorkflowTest : public apptest::StartedInOwnFolderTest {
 
 TEST_F(CardWorkflowTest, FindReadsABmpIntoTheCardAndTakesASnapshot) {
     const fs::path path = folder_ / "quarters.bmp";
-    WriteBmp(path, 40, 30,
-             [](int x, int y) { return x < 20 ? (y < 15 ? kGreen : kBlue) : kOrange; });
+    WriteBmp(path, 495, 315,
+             [](int x, int y) { return x < 247 ? (y < 157 ? kGreen : kBlue) : kOrange; });
     Find(path);
 
     EXPECT_TRUE(boxes_.empty()) << ::testing::PrintToString(BoxTexts());
-    ASSERT_EQ(Card().Width(), 40);
-    ASSERT_EQ(Card().Height(), 30);
+    ASSERT_EQ(Card().Width(), 495);
+    ASSERT_EQ(Card().Height(), 315);
     EXPECT_EQ(Pixel(0, 0), kGreen);
-    EXPECT_EQ(Pixel(19, 29), kBlue);
-    EXPECT_EQ(Pixel(39, 0), kOrange);
+    EXPECT_EQ(Pixel(246, 314), kBlue);
+    EXPECT_EQ(Pixel(494, 0), kOrange);
     EXPECT_EQ(Snapshots(), 1u);
     EXPECT_EQ(Form1->OpenDialog1.FileName, path.string());
     ASSERT_TRUE(Form1->State().Pictures.WorkBitmap);
-    EXPECT_EQ(Form1->State().Pictures.WorkBitmap->Width(), 40);
+    EXPECT_EQ(Form1->State().Pictures.WorkBitmap->Width(), 495);
 }
 
 TEST_F(CardWorkflowTest, FindReadsTheFirstFrameOfAGif) {
     const fs::path path = folder_ / "stripes.gif";
-    WriteGif(path, 12, 6, {kRed, kGreen, kBlue, kWhite}, [](int x, int) { return x / 3; });
+    WriteGif(path, 495, 315, {kRed, kGreen, kBlue, kWhite}, [](int x, int) { return x / 124; });
     Find(path);
 
     EXPECT_TRUE(boxes_.empty()) << ::testing::PrintToString(BoxTexts());
-    ASSERT_EQ(Card().Width(), 12);
-    ASSERT_EQ(Card().Height(), 6);
+    ASSERT_EQ(Card().Width(), 495);
+    ASSERT_EQ(Card().Height(), 315);
     EXPECT_EQ(Pixel(0, 0), kRed);
-    EXPECT_EQ(Pixel(4, 5), kGreen);
-    EXPECT_EQ(Pixel(7, 2), kBlue);
-    EXPECT_EQ(Pixel(11, 5), kWhite);
+    EXPECT_EQ(Pixel(130, 314), kGreen);
+    EXPECT_EQ(Pixel(250, 2), kBlue);
+    EXPECT_EQ(Pixel(494, 314), kWhite);
     EXPECT_EQ(Snapshots(), 1u);
 }
 
 TEST_F(CardWorkflowTest, FindReadsAJpegThroughTheHandOver) {
     const fs::path path = folder_ / "halves.jpg";
-    WriteJpeg(path, 64, 32, [](int x, int) { return x < 32 ? kOrange : kBlue; });
+    WriteJpeg(path, 495, 315, [](int x, int) { return x < 248 ? kOrange : kBlue; });
     Find(path);
 
     EXPECT_TRUE(boxes_.empty()) << ::testing::PrintToString(BoxTexts());
-    ASSERT_EQ(Card().Width(), 64);
-    ASSERT_EQ(Card().Height(), 32);
-    EXPECT_TRUE(Near(Pixel(4, 16), kOrange));
-    EXPECT_TRUE(Near(Pixel(60, 16), kBlue));
+    ASSERT_EQ(Card().Width(), 495);
+    ASSERT_EQ(Card().Height(), 315);
+    EXPECT_TRUE(Near(Pixel(4, 157), kOrange));
+    EXPECT_TRUE(Near(Pixel(490, 157), kBlue));
     EXPECT_EQ(Snapshots(), 1u);
     EXPECT_FALSE(Form1->State().Pictures.JpegImage->Empty());
 }
@@ -318,19 +350,20 @@ TEST_F(CardWorkflowTest, EndingsAreRecognisedInAnyLetterCase) {
     const fs::path jpeg = folder_ / "Photo.JPEG";
     WriteJpeg(jpeg, 16, 8, Solid(kBlue));
     Find(jpeg);
-    EXPECT_EQ(Card().Width(), 16);
-    EXPECT_TRUE(Near(Pixel(8, 4), kBlue));
+    EXPECT_EQ(Card().Width(), 495);
+    EXPECT_TRUE(Near(Pixel(247, 157), kBlue));
     const fs::path bmp = folder_ / "UPPER.BMP";
     WriteBmp(bmp, 10, 6, Solid(kGreen));
     Find(bmp);
-    EXPECT_EQ(Card().Width(), 10);
-    EXPECT_EQ(Pixel(5, 3), kGreen);
+    EXPECT_EQ(Card().Width(), 495);
+    EXPECT_EQ(Pixel(247, 157), kGreen);
 
     EXPECT_TRUE(boxes_.empty()) << ::testing::PrintToString(BoxTexts());
     EXPECT_EQ(Snapshots(), 2u);
 }
 
-// ---- Find: the fitting rule on real pictures (the design's worked values).
+// ---- Find: the fitting rule on real pictures (the design's worked values), for pictures
+// larger and smaller than the card alike.
 
 struct FitRow {
     int w, h;
@@ -340,9 +373,9 @@ struct FitRow {
 
 class FitRowTest : public CardWorkflowTest, public ::testing::WithParamInterface<FitRow> {};
 
-TEST_P(FitRowTest, ALargerPictureIsFittedIntoThePreviewOnBlack) {
+TEST_P(FitRowTest, APictureOfAnyOtherSizeIsFittedIntoTheCardOnBlack) {
     const FitRow row = GetParam();
-    const fs::path path = folder_ / "large.bmp";
+    const fs::path path = folder_ / "picture.bmp";
     WriteBmp(path, row.w, row.h, Solid(kOrange));
     Find(path);
 
@@ -379,36 +412,36 @@ INSTANTIATE_TEST_SUITE_P(
                       FitRow{600, 800, 0, 315, 129, 365}, // bands of 129 and 130 columns
                       FitRow{600, 600, 0, 315, 90, 405},  // square: 315 x 315, centred
                       FitRow{496, 100, 108, 207, 0, 495}, // one column too wide
-                      FitRow{100, 316, 0, 315, 198, 297}  // one row too high
+                      FitRow{100, 316, 0, 315, 198, 297}, // one row too high
+                      FitRow{320, 240, 0, 315, 0, 495},   // a small photo fills the card
+                      FitRow{200, 100, 34, 281, 0, 495},  // scaled up, bands of 34 rows
+                      FitRow{100, 200, 0, 315, 169, 326}, // small portrait: 157 columns
+                      FitRow{50, 50, 0, 315, 90, 405},    // small square: 315 x 315, centred
+                      FitRow{400, 150, 65, 250, 0, 495},  // 495 x 185, bands of 65 rows
+                      FitRow{495, 314, 0, 314, 0, 495}    // one row short: the last row black
                       ),
     [](const ::testing::TestParamInfo<FitRow>& info) {
         return std::to_string(info.param.w) + "x" + std::to_string(info.param.h);
     });
 
-TEST_F(CardWorkflowTest, APictureThatFitsKeepsItsOwnSize) {
+TEST_F(CardWorkflowTest, OnlyAPictureOfTheCardsSizeGoesInUnchanged) {
     const fs::path exact = folder_ / "exact.bmp";
-    WriteBmp(exact, 495, 315, Solid(kGreen));
+    WriteBmp(exact, 495, 315, [](int x, int y) { return (x + y) % 2 ? kGreen : kBlue; });
     Find(exact);
     EXPECT_EQ(Card().Width(), 495);
     EXPECT_EQ(Card().Height(), 315);
-    EXPECT_EQ(CountPixels(kGreen, 0, 0, 495, 315), 495 * 315);
-
-    const fs::path small = folder_ / "small.bmp";
-    WriteBmp(small, 200, 100, Solid(kBlue));
-    Find(small);
-    EXPECT_EQ(Card().Width(), 200);
-    EXPECT_EQ(Card().Height(), 100);
-    EXPECT_EQ(CountPixels(kBlue, 0, 0, 200, 100), 200 * 100);
+    EXPECT_EQ(CountPixels(kGreen, 0, 0, 495, 315), 495 * 315 / 2);
+    EXPECT_EQ(CountPixels(kBlue, 0, 0, 495, 315), 495 * 315 - 495 * 315 / 2);
 }
 
-// The comparison is against the card as it is now: after a 300 x 200 picture, 400 x 150 is
-// too wide and is fitted to 495 x 185 with bands of 65 rows.
-TEST_F(CardWorkflowTest, AWiderPictureAfterASmallCardIsFittedToThePreview) {
+// Whatever the card held before, the next picture is fitted into 495 x 315 by the same rule:
+// after a 300 x 200 picture, 400 x 150 is scaled to 495 x 185 with bands of 65 rows.
+TEST_F(CardWorkflowTest, EveryPictureIsFittedWhateverCameBefore) {
     const fs::path first = folder_ / "first.bmp";
     WriteBmp(first, 300, 200, Solid(kGreen));
     Find(first);
-    ASSERT_EQ(Card().Width(), 300);
-    ASSERT_EQ(Card().Height(), 200);
+    ASSERT_EQ(Card().Width(), 495);
+    ASSERT_EQ(Card().Height(), 315);
 
     const fs::path second = folder_ / "second.bmp";
     WriteBmp(second, 400, 150, Solid(kOrange));
@@ -425,6 +458,29 @@ TEST_F(CardWorkflowTest, AWiderPictureAfterASmallCardIsFittedToThePreview) {
 
 // ---- Find: what changes nothing.
 
+// A GIF without an image decodes to no pixels: refused with a message, the card, its history
+// and Save As's objects as they were, and no empty file is ever written.
+TEST_F(CardWorkflowTest, AGifWithoutAnImageIsRefusedAndChangesNothing) {
+    FindSolidBackground(kGreen);
+    const std::vector<TColor> before = CardPixels();
+    const graphics::TBitmap* workBefore = Form1->State().Pictures.WorkBitmap.get();
+    const std::string nameBefore = Form1->OpenDialog1.FileName;
+    const fs::path empty = folder_ / "empty.gif";
+    WriteBytes(empty, {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0, 0, 0, 0, 0x3B});
+    Find(empty);
+
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_NE(boxes_[0].text.find("has no pixels"), std::string::npos) << boxes_[0].text;
+    EXPECT_EQ(CardPixels(), before);
+    EXPECT_EQ(Snapshots(), 1u);
+    EXPECT_EQ(Form1->State().Pictures.WorkBitmap.get(), workBefore);
+    EXPECT_EQ(Form1->OpenDialog1.FileName, nameBefore);
+
+    SaveAs((folder_ / "card").string());
+    EXPECT_EQ(boxes_.size(), 1u);
+    EXPECT_GT(fs::file_size(folder_ / "card.jpg"), 1000u);
+}
+
 TEST_F(CardWorkflowTest, ACancelledFindChangesNothing) {
     const fs::path path = folder_ / "chosen.bmp";
     WriteBmp(path, 50, 40, Solid(kGreen));
@@ -437,7 +493,7 @@ TEST_F(CardWorkflowTest, ACancelledFindChangesNothing) {
     Run(&velmora::TForm1::Button1Click);
 
     EXPECT_TRUE(boxes_.empty()) << ::testing::PrintToString(BoxTexts());
-    EXPECT_EQ(Card().Width(), 50);
+    EXPECT_EQ(Card().Width(), 495);
     EXPECT_EQ(Pixel(10, 10), kGreen);
     EXPECT_EQ(Snapshots(), 1u);
     EXPECT_EQ(Form1->OpenDialog1.FileName, path.string());
@@ -625,13 +681,38 @@ TEST_F(CardWorkflowTest, ASecondSaveAsToTheSameNameReplacesTheFile) {
     FindSolidBackground(kGreen);
     SaveAs((folder_ / "card").string());
     const std::vector<uint8_t> first = ReadBytes(folder_ / "card.jpg");
+    EXPECT_TRUE(dialogs_.asked.empty()) << "no question for a new file";
     Run(&velmora::TForm1::Button2Click);
+    dialogs_.replace.push_back([](const std::string&) { return true; });
     SaveAs((folder_ / "card.jpg").string());
 
     EXPECT_TRUE(boxes_.empty()) << ::testing::PrintToString(BoxTexts());
+    EXPECT_EQ(dialogs_.asked, std::vector<std::string>{(folder_ / "card.jpg").string()});
     EXPECT_NE(ReadBytes(folder_ / "card.jpg"), first);
     EXPECT_LT(MeanDifference(Card(), folder_ / "card.jpg"), 4.0);
     EXPECT_FALSE(fs::exists(folder_ / "card.jpg.jpg"));
+}
+
+// The save dialog opens beside the background: one click on the original photo must not destroy
+// it. "No" and a closed question both write nothing and change nothing.
+TEST_F(CardWorkflowTest, SaveAsAsksBeforeReplacingAFileAndNoKeepsIt) {
+    const fs::path photo = folder_ / "photo.jpg";
+    WriteJpeg(photo, 640, 480, Solid(kBlue));
+    const std::vector<uint8_t> original = ReadBytes(photo);
+    Find(photo);
+    Run(&velmora::TForm1::Button2Click);
+    const auto entries = [this] {
+        return std::distance(fs::directory_iterator(folder_), fs::directory_iterator());
+    };
+    const auto entriesBefore = entries();
+
+    dialogs_.replace.push_back([](const std::string&) { return false; });
+    SaveAs(photo.string());
+    SaveAs((folder_ / "photo").string()); // no answer queued: the question was closed
+    EXPECT_TRUE(boxes_.empty()) << ::testing::PrintToString(BoxTexts());
+    EXPECT_EQ(dialogs_.asked, (std::vector<std::string>{photo.string(), photo.string()}));
+    EXPECT_EQ(ReadBytes(photo), original);
+    EXPECT_EQ(entries(), entriesBefore) << "no temporary file and no other file";
 }
 
 TEST_F(CardWorkflowTest, ACancelledSaveAsWritesNothing) {
@@ -693,6 +774,7 @@ TEST_F(CardWorkflowTest, AnUnwritableFolderIsReportedAndTheOldFileSurvives) {
         const LockedFolder lock(out);
         if (!lock.Locked())
             GTEST_SKIP() << "this file system cannot make a folder refuse new files";
+        dialogs_.replace.push_back([](const std::string&) { return true; });
         SaveAs((out / "card").string());
     }
     ASSERT_EQ(boxes_.size(), 1u);
@@ -706,6 +788,7 @@ TEST_F(CardWorkflowTest, AnUnwritableFolderIsReportedAndTheOldFileSurvives) {
 TEST_F(CardWorkflowTest, SavingOverAFolderIsReportedAndTheFolderSurvives) {
     fs::create_directories(folder_ / "taken.jpg");
     WriteBytes(folder_ / "taken.jpg" / "inside", {1, 2, 3});
+    dialogs_.replace.push_back([](const std::string&) { return true; });
     SaveAs((folder_ / "taken").string());
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_NE(boxes_[0].text.find("taken.jpg"), std::string::npos) << boxes_[0].text;
@@ -844,6 +927,26 @@ TEST_F(CardWorkflowTest, TheQtSaveDialogShowsThePreviewAndTheFormats) {
 }
 
 // ---- Text colour.
+
+// A monochrome background keeps its black and white when the overlay is drawn in another colour:
+// the card's private copy keeps the picture's own colour table.
+TEST_F(CardWorkflowTest, AMonochromeBackgroundKeepsItsColoursUnderRedText) {
+    const fs::path path = folder_ / "mono.bmp";
+    WriteMonoBmp(path, 495, 315, [](int x, int y) { return (x / 5 + y / 5) % 2 == 0; });
+    Find(path);
+    ASSERT_TRUE(boxes_.empty()) << ::testing::PrintToString(BoxTexts());
+    dialogs_.color.push_back([](toolkit::TColorDialog& d) {
+        d.Color = kRed;
+        return true;
+    });
+    Run(&velmora::TForm1::SelectFontColor1Click);
+    Run(&velmora::TForm1::Button2Click);
+    // Corners the overlay does not touch keep the checker board exactly.
+    for (const auto& [x, y] : {std::pair{0, 0}, std::pair{7, 2}, std::pair{490, 310}}) {
+        const TColor expected = (x / 5 + y / 5) % 2 == 0 ? kBlack : kWhite;
+        EXPECT_EQ(Pixel(x, y), expected) << x << ", " << y;
+    }
+}
 
 TEST_F(CardWorkflowTest, TheChosenTextColourDrawsTheNextVerify) {
     FindSolidBackground(kWhite);
@@ -1022,7 +1125,7 @@ TEST_F(CardWorkflowTest, ALongFindShowsTheBusyCursorAndTheProgressBar) {
     Find(path);
 
     EXPECT_TRUE(boxes_.empty()) << ::testing::PrintToString(BoxTexts());
-    EXPECT_EQ(Card().Width(), 64);
+    EXPECT_EQ(Card().Width(), 495);
     EXPECT_EQ(progress::BarsShown(), barsBefore + 1);
     // The first reading starts the indicator; every later one comes from a progress event.
     ASSERT_GE(busy.size(), 2u);

@@ -100,30 +100,63 @@ TEST_F(EditCommandsTest, PasteOnAnEmptyClipboardFailsTheSameWay) {
     EXPECT_EQ(CardPixels(), before);
 }
 
-// The card takes the pasted picture's size, without fitting or a snapshot; the preview still
-// shows it across its whole area.
-TEST_F(EditCommandsTest, PasteOfASmallerPictureMakesTheCardThatSize) {
+// A pasted picture of another size is fitted into the card like a background, so the overlay
+// lands on it; no snapshot is taken and the card keeps its bitmap object.
+TEST_F(EditCommandsTest, PasteFitsAPictureOfAnotherSizeIntoTheCard) {
     FindBackground(graphics::clRed);
+    graphics::TBitmap* cardObject = &Card();
     auto small = SolidBitmap(200, 100, graphics::clLime);
     PutPicture(*small);
 
     form_->Paste2Click();
-    EXPECT_EQ(Card().Width(), 200);
-    EXPECT_EQ(Card().Height(), 100);
-    EXPECT_TRUE(CardPixels().AllEqual(kGreen));
+    EXPECT_EQ(&Card(), cardObject);
+    ASSERT_EQ(Card().Width(), 495);
+    ASSERT_EQ(Card().Height(), 315);
+    // 200 x 100 is drawn 495 x 247 with black bands of 34 rows above and 34 below.
+    const Pixels pixels = CardPixels();
+    EXPECT_EQ(pixels.At(247, 33), 0u);
+    EXPECT_EQ(pixels.At(247, 34), kGreen);
+    EXPECT_EQ(pixels.At(0, 280), kGreen);
+    EXPECT_EQ(pixels.At(494, 281), 0u);
     EXPECT_EQ(form_->History.Count(), 1u);
 
-    const QImage shown = form_->Image1->Rendered();
-    ASSERT_EQ(shown.width(), 495);
-    ASSERT_EQ(shown.height(), 315);
-    for (const QPoint p : {QPoint(0, 0), QPoint(494, 0), QPoint(0, 314), QPoint(494, 314)})
-        EXPECT_EQ(shown.pixel(p) & 0xFFFFFF, kGreen) << p.x() << "," << p.y();
-
-    // The overlay is drawn at its fixed places and clipped to the smaller card.
+    // The overlay's bottom rows land on the card: the thanks line and the table are drawn.
     Verify();
-    EXPECT_EQ(Card().Width(), 200);
-    EXPECT_EQ(Card().Height(), 100);
-    EXPECT_FALSE(CardPixels().AllEqual(kGreen));
+    const Pixels composed = CardPixels();
+    int changedBelow250 = 0;
+    for (int y = 250; y < 315; ++y)
+        for (int x = 0; x < 495; ++x)
+            changedBelow250 += composed.At(x, y) != pixels.At(x, y);
+    EXPECT_GT(changedBelow250, 100);
+}
+
+// Verify draws on a pasted picture: the blank card is only for a card nothing was put into.
+TEST_F(EditCommandsTest, PasteThenVerifyKeepsThePastedPicture) {
+    auto picture = SolidBitmap(495, 315, graphics::clLime);
+    PutPicture(*picture);
+    form_->Paste2Click();
+    ASSERT_TRUE(CardPixels().AllEqual(kGreen));
+
+    Verify();
+    EXPECT_TRUE(boxes_.empty());
+    const Pixels composed = CardPixels();
+    EXPECT_FALSE(composed.AllEqual(kGreen)) << "the overlay is drawn";
+    EXPECT_EQ(composed.At(2, 2), kGreen) << "on the pasted picture, not the blank card";
+    EXPECT_EQ(form_->History.Count(), 0u) << "no template snapshot";
+}
+
+// Copy, Cut and Save As of a card without pixels are refused; nothing reaches the clipboard.
+TEST_F(EditCommandsTest, AnEmptyCardIsNeitherCopiedNorCut) {
+    PutText("kept");
+    Card().SetSize(0, 0);
+    Run(&velmora::TForm1::Copy2Click);
+    Run(&velmora::TForm1::Cut2Click);
+    Run(&velmora::TForm1::Save1Click);
+    ASSERT_EQ(boxes_.size(), 3u);
+    EXPECT_EQ(boxes_[0].text, "The card is empty: there is nothing to copy.");
+    EXPECT_EQ(boxes_[1].text, "The card is empty: there is nothing to cut.");
+    EXPECT_EQ(boxes_[2].text, "The card is empty: there is nothing to save.");
+    EXPECT_EQ(clipbrd::TClipboard().AsText(), "kept");
 }
 
 // Cut copies the card as it was and then clears it to white, whatever brush the overlay left.

@@ -80,7 +80,10 @@ TEST_F(MainWindowTest, FormHasItsDesignedCaptionSizeColourAndFont) {
     EXPECT_EQ(Form1->font().pixelSize(), 11);
     EXPECT_EQ(Form1->HelpFile, "VELMORA.HLP");
     EXPECT_EQ(Form1->Menu(), Form1->MainMenu1);
-    EXPECT_EQ(Form1->OpenDialog1.Filter, "JPEG|*.jpg|Bitmap|*.bmp|GIF|*.gif");
+    // The JPEG entry also lists "*.jpeg", which Find reads.
+    EXPECT_EQ(Form1->OpenDialog1.Filter, "JPEG|*.jpg;*.jpeg|Bitmap|*.bmp|GIF|*.gif");
+    EXPECT_EQ(toolkit::ToQtFilter(Form1->OpenDialog1.Filter),
+              "JPEG (*.jpg *.jpeg);;Bitmap (*.bmp);;GIF (*.gif)");
 
     Form1->Show();
     ProcessEvents();

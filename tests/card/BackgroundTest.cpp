@@ -29,13 +29,10 @@ namespace fs = std::filesystem;
 
 using card::BackgroundObjects;
 using card::BackgroundReader;
-using card::CardSize;
 using card::LoadBackground;
 using card::LoadBlankCard;
 using graphics::TBitmap;
 using graphics::TColor;
-
-constexpr CardSize kCard{495, 315};
 
 // ---- Pictures written for the tests ----------------------------------------------------------
 
@@ -310,20 +307,20 @@ TEST(ReaderChoice, MessageNamesTheFileAndTheEndings) {
 TEST_F(Background, UnknownEndingChangesNothing) {
     BackgroundObjects objects;
     // Nothing loaded yet: the objects stay absent.
-    EXPECT_THROW(LoadBackground(objects, Path("scan.png"), kCard), graphics::EInvalidGraphic);
+    EXPECT_THROW(LoadBackground(objects, Path("scan.png")), graphics::EInvalidGraphic);
     EXPECT_EQ(objects.JpegImage, nullptr);
     EXPECT_EQ(objects.WorkBitmap, nullptr);
     EXPECT_EQ(objects.GifImage, nullptr);
 
     // After a Find: the very same objects, the working bitmap as it was.
-    LoadBackground(objects, WriteBmp("first.bmp", 40, 30), kCard);
+    LoadBackground(objects, WriteBmp("first.bmp", 495, 315));
     const jpeg::TJPEGImage* jpegBefore = objects.JpegImage.get();
     const TBitmap* workBefore = objects.WorkBitmap.get();
     const gif::TGIFImage* gifBefore = objects.GifImage.get();
     // A real BMP under a name the program does not know is still refused by its name.
     WriteBmp("second.dib", 60, 50);
     try {
-        LoadBackground(objects, Path("second.dib"), kCard);
+        LoadBackground(objects, Path("second.dib"));
         FAIL() << "no error";
     } catch (const graphics::EInvalidGraphic& e) {
         EXPECT_EQ(e.message(), card::NotAPictureMessage(Path("second.dib")));
@@ -331,23 +328,24 @@ TEST_F(Background, UnknownEndingChangesNothing) {
     EXPECT_EQ(objects.JpegImage.get(), jpegBefore);
     EXPECT_EQ(objects.WorkBitmap.get(), workBefore);
     EXPECT_EQ(objects.GifImage.get(), gifBefore);
-    ASSERT_EQ(objects.WorkBitmap->Width(), 40);
-    ASSERT_EQ(objects.WorkBitmap->Height(), 30);
-    EXPECT_EQ(MismatchedPixels(*objects.WorkBitmap, QuadrantsOf(40, 30)), 0);
+    ASSERT_EQ(objects.WorkBitmap->Width(), 495);
+    ASSERT_EQ(objects.WorkBitmap->Height(), 315);
+    EXPECT_EQ(MismatchedPixels(*objects.WorkBitmap, QuadrantsOf(495, 315)), 0);
 }
 
 // ---- Each reader ------------------------------------------------------------------------------
 
 TEST_F(Background, JpegIsHandedOverIntoTheWorkingBitmap) {
-    WriteJpeg(dir_ / "photo.jpg", 120, 80, QuadrantsOf(120, 80));
+    // Of the card's size, so the working bitmap holds the decoded pixels unscaled.
+    WriteJpeg(dir_ / "photo.jpg", 495, 315, QuadrantsOf(495, 315));
     for (const char* name : {"photo.JPG", "x.Jpeg", "nameJPG"}) {
         SCOPED_TRACE(name);
         fs::copy_file(dir_ / "photo.jpg", dir_ / name);
         BackgroundObjects objects;
-        TBitmap& work = LoadBackground(objects, Path(name), kCard);
+        TBitmap& work = LoadBackground(objects, Path(name));
         EXPECT_EQ(&work, objects.WorkBitmap.get());
-        ASSERT_EQ(work.Width(), 120);
-        ASSERT_EQ(work.Height(), 80);
+        ASSERT_EQ(work.Width(), 495);
+        ASSERT_EQ(work.Height(), 315);
         ExpectQuadrantsNear(work);
         // The JPEG object keeps the file's bytes for a later Save As; the GIF object is new and
         // empty.
@@ -362,8 +360,8 @@ TEST_F(Background, JpegIsHandedOverIntoTheWorkingBitmap) {
 }
 
 TEST_F(Background, GifFirstFrameBecomesTheWorkingBitmap) {
-    constexpr int w = 60;
-    constexpr int h = 40;
+    constexpr int w = 495;
+    constexpr int h = 315;
     const TColor table[4] = {0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF};
     std::vector<uint8_t> indices;
     for (int y = 0; y < h; ++y) {
@@ -373,7 +371,7 @@ TEST_F(Background, GifFirstFrameBecomesTheWorkingBitmap) {
     WriteBytes(dir_ / "logo.GIF", GifBytes(w, h, indices, table));
 
     BackgroundObjects objects;
-    TBitmap& work = LoadBackground(objects, Path("logo.GIF"), kCard);
+    TBitmap& work = LoadBackground(objects, Path("logo.GIF"));
     ASSERT_EQ(work.Width(), w);
     ASSERT_EQ(work.Height(), h);
     EXPECT_EQ(MismatchedPixels(work, [&](int x, int y) { return table[(x / 15 + y / 10) % 4]; }),
@@ -388,9 +386,9 @@ TEST_F(Background, GifFirstFrameBecomesTheWorkingBitmap) {
 TEST_F(Background, BmpIsReadByTheWorkingBitmap) {
     BackgroundObjects objects;
     const ColourAt stripes = [](int x, int y) { return TColor(((x * 7) & 0xFF) | (y << 8)); };
-    TBitmap& work = LoadBackground(objects, WriteBmp("card.Bmp", 90, 70, stripes), kCard);
-    ASSERT_EQ(work.Width(), 90);
-    ASSERT_EQ(work.Height(), 70);
+    TBitmap& work = LoadBackground(objects, WriteBmp("card.Bmp", 495, 315, stripes));
+    ASSERT_EQ(work.Width(), 495);
+    ASSERT_EQ(work.Height(), 315);
     EXPECT_EQ(MismatchedPixels(work, stripes), 0);
 }
 
@@ -401,7 +399,7 @@ TEST_F(Background, NewObjectsReportProgress) {
     objects.OnProgress = [&](graphics::TPersistent&, graphics::TProgressStage stage, uint8_t, bool,
                              const platform::RECT&,
                              const std::string&) { stages.push_back(stage); };
-    LoadBackground(objects, Path("photo.jpg"), kCard);
+    LoadBackground(objects, Path("photo.jpg"));
     ASSERT_GE(stages.size(), 2u);
     EXPECT_EQ(stages.front(), graphics::psStarting);
     EXPECT_EQ(stages.back(), graphics::psEnding);
@@ -409,13 +407,13 @@ TEST_F(Background, NewObjectsReportProgress) {
 
 TEST_F(Background, ReaderErrorsPropagateWithTheNewObjectsInPlace) {
     BackgroundObjects objects;
-    LoadBackground(objects, WriteBmp("first.bmp", 40, 30), kCard);
+    LoadBackground(objects, WriteBmp("first.bmp", 40, 30));
     const TBitmap* workBefore = objects.WorkBitmap.get();
 
     // The name chooses the reader: BMP bytes named .jpg reach the JPEG reader and fail there.
     WriteBmp("wrong.jpg", 20, 20);
     try {
-        LoadBackground(objects, Path("wrong.jpg"), kCard);
+        LoadBackground(objects, Path("wrong.jpg"));
         FAIL() << "no error";
     } catch (const jpeg::EJPEG& e) {
         EXPECT_EQ(e.MessageCode(), 53);
@@ -424,23 +422,18 @@ TEST_F(Background, ReaderErrorsPropagateWithTheNewObjectsInPlace) {
     EXPECT_NE(objects.WorkBitmap.get(), workBefore);
     EXPECT_TRUE(objects.WorkBitmap->Empty());
 
-    EXPECT_THROW(LoadBackground(objects, Path("missing.gif"), kCard), graphics::EFOpenError);
-    EXPECT_THROW(LoadBackground(objects, Path("missing.bmp"), kCard), graphics::EFOpenError);
+    EXPECT_THROW(LoadBackground(objects, Path("missing.gif")), graphics::EFOpenError);
+    EXPECT_THROW(LoadBackground(objects, Path("missing.bmp")), graphics::EFOpenError);
 }
 
 // ---- Fitting against the card as it is now ----------------------------------------------------
 
-TEST_F(Background, PicturesNoLargerThanTheCardKeepTheirSizeAndPixels) {
-    for (const CardSize size :
-         {CardSize{495, 315}, CardSize{300, 200}, CardSize{495, 10}, CardSize{1, 315}}) {
-        SCOPED_TRACE(testing::Message() << size.width << " x " << size.height);
-        BackgroundObjects objects;
-        TBitmap& work =
-            LoadBackground(objects, WriteBmp("small.bmp", size.width, size.height), kCard);
-        ASSERT_EQ(work.Width(), size.width);
-        ASSERT_EQ(work.Height(), size.height);
-        EXPECT_EQ(MismatchedPixels(work, QuadrantsOf(size.width, size.height)), 0);
-    }
+TEST_F(Background, OnlyAPictureOfTheCardsSizeGoesInUnchanged) {
+    BackgroundObjects objects;
+    TBitmap& work = LoadBackground(objects, WriteBmp("exact.bmp", 495, 315));
+    ASSERT_EQ(work.Width(), 495);
+    ASSERT_EQ(work.Height(), 315);
+    EXPECT_EQ(MismatchedPixels(work, QuadrantsOf(495, 315)), 0);
 }
 
 // The rows of a fitted 495 x 315 card that are black, for a fit with bands above and below.
@@ -462,11 +455,11 @@ void ExpectBands(TBitmap& work, int top, int bottom) {
 TEST_F(Background, LargerPicturesAreFittedIntoThePreview) {
     BackgroundObjects objects;
     // One pixel wider than the card: 99 rows high, from row 108.
-    ExpectBands(LoadBackground(objects, WriteBmp("wide.bmp", 496, 100), kCard), 108, 207);
+    ExpectBands(LoadBackground(objects, WriteBmp("wide.bmp", 496, 100)), 108, 207);
 
     // A JPEG too: 1000 x 500 gets bands of 34 rows.
     WriteJpeg(dir_ / "pano.jpg", 1000, 500, QuadrantsOf(1000, 500));
-    TBitmap& pano = LoadBackground(objects, Path("pano.jpg"), kCard);
+    TBitmap& pano = LoadBackground(objects, Path("pano.jpg"));
     ExpectBands(pano, 34, 281);
     EXPECT_TRUE(Near(pano.Canvas().PixelAt(60, 100), Quadrants(0, 0, 2, 2)));
     EXPECT_TRUE(Near(pano.Canvas().PixelAt(430, 250), Quadrants(1, 1, 2, 2)));
@@ -474,7 +467,7 @@ TEST_F(Background, LargerPicturesAreFittedIntoThePreview) {
     // A portrait GIF: bands of 129 columns left and 130 right.
     const TColor table[4] = {0x336699, 0x669933, 0x993366, 0xCCCCCC};
     WriteBytes(dir_ / "tall.gif", GifBytes(600, 800, std::vector<uint8_t>(600 * 800, 3), table));
-    TBitmap& tall = LoadBackground(objects, Path("tall.gif"), kCard);
+    TBitmap& tall = LoadBackground(objects, Path("tall.gif"));
     ASSERT_EQ(tall.Width(), 495);
     ASSERT_EQ(tall.Height(), 315);
     for (int x = 0; x < 495; ++x) {
@@ -483,7 +476,7 @@ TEST_F(Background, LargerPicturesAreFittedIntoThePreview) {
     }
 
     // A square larger than the card: 315 x 315 centred, 90 black columns each side.
-    TBitmap& square = LoadBackground(objects, WriteBmp("square.bmp", 400, 400), kCard);
+    TBitmap& square = LoadBackground(objects, WriteBmp("square.bmp", 400, 400));
     ASSERT_EQ(square.Width(), 495);
     for (int x = 0; x < 495; ++x) {
         const bool band = x < 90 || x >= 405;
@@ -492,23 +485,50 @@ TEST_F(Background, LargerPicturesAreFittedIntoThePreview) {
     }
 }
 
-TEST_F(Background, FitComparesWithTheCurrentCardNotThePreview) {
-    // A 300 x 200 picture went into the card first, so the card is 300 x 200 now. A 400 x 150
-    // picture is wider than that card and is fitted into the preview's 495 x 315: 185 rows
-    // high, bands of 65 rows above and below.
+TEST_F(Background, SmallerPicturesAreScaledUpTheSameWay) {
     BackgroundObjects objects;
-    TBitmap& first = LoadBackground(objects, WriteBmp("first.bmp", 300, 200), kCard);
-    const CardSize card{first.Width(), first.Height()};
-    ASSERT_EQ(card.width, 300);
+    // A 320 x 240 photo fills the width: 371 rows from row -28, so no band at all.
+    TBitmap& photo = LoadBackground(objects, WriteBmp("photo.bmp", 320, 240));
+    ASSERT_EQ(photo.Width(), 495);
+    ASSERT_EQ(photo.Height(), 315);
+    EXPECT_EQ(photo.Canvas().PixelAt(10, 0), Quadrants(0, 0, 2, 2));
+    EXPECT_EQ(photo.Canvas().PixelAt(484, 314), Quadrants(1, 1, 2, 2));
 
-    ExpectBands(LoadBackground(objects, WriteBmp("second.bmp", 400, 150), card), 65, 250);
+    // 400 x 150 is scaled to 495 x 185 with bands of 65 rows, whatever came before it.
+    LoadBackground(objects, WriteBmp("first.bmp", 300, 200));
+    ExpectBands(LoadBackground(objects, WriteBmp("second.bmp", 400, 150)), 65, 250);
 
-    // Smaller than that card in both directions: unscaled.
-    TBitmap& third = LoadBackground(objects, WriteBmp("third.bmp", 250, 180), card);
-    EXPECT_EQ(third.Width(), 250);
-    EXPECT_EQ(third.Height(), 180);
-    // Higher than the card but well inside the preview: fitted all the same.
-    EXPECT_EQ(LoadBackground(objects, WriteBmp("fourth.bmp", 100, 201), card).Width(), 495);
+    // One pixel short in either direction is fitted too.
+    ExpectBands(LoadBackground(objects, WriteBmp("flat.bmp", 495, 10)), 152, 162);
+    EXPECT_EQ(LoadBackground(objects, WriteBmp("narrow.bmp", 494, 315)).Width(), 495);
+
+    // A small square becomes 315 x 315 centred, with 90 black columns each side.
+    TBitmap& square = LoadBackground(objects, WriteBmp("square.bmp", 50, 50));
+    ASSERT_EQ(square.Width(), 495);
+    for (int x = 0; x < 495; ++x)
+        ASSERT_EQ(square.Canvas().PixelAt(x, 157) == graphics::clBlack, x < 90 || x >= 405) << x;
+}
+
+TEST_F(Background, APictureWithoutPixelsIsRefusedAndChangesNothing) {
+    BackgroundObjects objects;
+    LoadBackground(objects, WriteBmp("first.bmp", 495, 315));
+    const jpeg::TJPEGImage* jpegBefore = objects.JpegImage.get();
+    const TBitmap* workBefore = objects.WorkBitmap.get();
+    const gif::TGIFImage* gifBefore = objects.GifImage.get();
+
+    // A GIF with a 0 x 0 screen and no image at all: header, no table, trailer.
+    const std::vector<uint8_t> empty = {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0, 0, 0, 0, 0x3B};
+    WriteBytes(dir_ / "empty.gif", empty);
+    try {
+        LoadBackground(objects, Path("empty.gif"));
+        FAIL() << "no error";
+    } catch (const graphics::EInvalidGraphic& e) {
+        EXPECT_EQ(e.message(), card::EmptyPictureMessage(Path("empty.gif")));
+    }
+    EXPECT_EQ(objects.JpegImage.get(), jpegBefore);
+    EXPECT_EQ(objects.WorkBitmap.get(), workBefore);
+    EXPECT_EQ(objects.GifImage.get(), gifBefore);
+    EXPECT_EQ(MismatchedPixels(*objects.WorkBitmap, QuadrantsOf(495, 315)), 0);
 }
 
 // ---- The blank card ---------------------------------------------------------------------------
@@ -517,7 +537,7 @@ TEST_F(Background, BlankCardComesFromTheCurrentFolderUnscaled) {
     // Larger than the card, and used at its own size all the same.
     WriteJpeg(dir_ / "blankcard.jpg", 600, 400, QuadrantsOf(600, 400));
     BackgroundObjects objects;
-    LoadBackground(objects, WriteBmp("earlier.gif.bmp", 10, 10), kCard);
+    LoadBackground(objects, WriteBmp("earlier.gif.bmp", 10, 10));
     const gif::TGIFImage* gifBefore = objects.GifImage.get();
     const jpeg::TJPEGImage* jpegBefore = objects.JpegImage.get();
 

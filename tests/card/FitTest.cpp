@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -230,16 +231,29 @@ TEST(Fit, EmptySourceGivesTheBlackFrame) {
         ASSERT_EQ(c, graphics::clBlack);
 }
 
-TEST(Fit, NeedsFitComparesWithTheCardAsItIsNow) {
-    EXPECT_FALSE(card::NeedsFit(495, 315, 495, 315));
-    EXPECT_FALSE(card::NeedsFit(10, 10, 495, 315));
-    EXPECT_FALSE(card::NeedsFit(0, 0, 495, 315));
-    EXPECT_TRUE(card::NeedsFit(496, 1, 495, 315));
-    EXPECT_TRUE(card::NeedsFit(1, 316, 495, 315));
-    // After a smaller picture the card is smaller, and a picture that would fit the preview
-    // is fitted all the same.
-    EXPECT_TRUE(card::NeedsFit(400, 150, 300, 200));
-    EXPECT_FALSE(card::NeedsFit(300, 200, 300, 200));
+TEST(Fit, EverySizeButTheCardsIsFitted) {
+    EXPECT_FALSE(card::NeedsFit(495, 315));
+    for (const auto& [w, h] :
+         {std::pair{10, 10}, std::pair{0, 0}, std::pair{496, 1}, std::pair{1, 316},
+          std::pair{494, 315}, std::pair{495, 314}, std::pair{315, 495}, std::pair{990, 630}})
+        EXPECT_TRUE(card::NeedsFit(w, h)) << w << " x " << h;
+}
+
+TEST(Fit, FitToCardKeepsACardSizedPictureAndScalesTheRest) {
+    auto exact = QuadrantPicture(kPreviewWidth, kPreviewHeight);
+    const TBitmap* exactAddress = exact.get();
+    auto kept = card::FitToCard(std::move(exact));
+    EXPECT_EQ(kept.get(), exactAddress);
+
+    auto small = card::FitToCard(QuadrantPicture(99, 63));
+    ASSERT_EQ(small->Width(), kPreviewWidth);
+    ASSERT_EQ(small->Height(), kPreviewHeight);
+    // 99 x 63 has the card's proportions: scaled five times, it fills the card without bands.
+    EXPECT_NE(small->Canvas().PixelAt(0, 0), graphics::clBlack);
+    EXPECT_NE(small->Canvas().PixelAt(494, 314), graphics::clBlack);
+
+    auto none = card::FitToCard(nullptr);
+    EXPECT_EQ(none->Width(), kPreviewWidth);
 }
 
 } // namespace

@@ -55,8 +55,7 @@ DecodedCard DecodeJpeg(const fs::path& path) {
 // card, DrawBoxes on the card canvas, Save As through the JPEG picture.
 std::vector<uint8_t> WindowCardBytes(const std::string& background, const card::CardData& data) {
     card::BackgroundObjects objects;
-    const graphics::TBitmap& work =
-        card::LoadBackground(objects, background, {card::kPreviewWidth, card::kPreviewHeight});
+    const graphics::TBitmap& work = card::LoadBackground(objects, background);
     graphics::TBitmap cardBitmap;
     cardBitmap.CopyFrom(&work);
     card::DrawBoxes(cardBitmap.Canvas(), data);
@@ -330,7 +329,7 @@ TEST_F(MakeCardsTest, ALogMakesTheWindowsCardsAndADamagedRecordFailsTheRun) {
     const DecodedCard plain = [&] {
         card::BackgroundObjects objects;
         jpeg::TJPEGImage encoded;
-        encoded.CopyFrom(&card::LoadBackground(objects, picture.string(), {495, 315}));
+        encoded.CopyFrom(&card::LoadBackground(objects, picture.string()));
         encoded.WriteToFile((dir_ / "plain.jpg").string());
         return DecodeJpeg(dir_ / "plain.jpg");
     }();

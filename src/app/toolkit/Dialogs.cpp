@@ -20,6 +20,7 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QVBoxLayout>
 #include <array>
@@ -115,7 +116,8 @@ bool RunFileDialog(TOpenDialog& dialog, QFileDialog::AcceptMode mode,
     files.setAcceptMode(mode);
     files.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                       : QFileDialog::AnyFile);
-    // Saving replaces an existing file without a question, as the program was designed.
+    // The dialog does not ask before replacing: the program may still add an ending to the
+    // name, so it asks itself once the final name is known (ConfirmReplace).
     files.setOption(QFileDialog::DontConfirmOverwrite);
     if (preview == Preview::Picture) {
         // The panel needs Qt's own dialog; a desktop's native one has no room for it.
@@ -185,6 +187,18 @@ class QtDialogProvider : public DialogProvider {
         return true;
     }
     bool RunFont(TFontDialog& dialog) override;
+    bool RunConfirmReplace(const std::string& fileName) override {
+        ReturnActivation owner(DialogParent());
+        // The wording of the toolkit's own file dialogs; "No" is the default, so a hasty Enter
+        // keeps the file.
+        QMessageBox question(QMessageBox::Warning, QStringLiteral("Save As"),
+                             QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                                 .arg(QFileInfo(ToQString(fileName)).fileName()),
+                             QMessageBox::Yes | QMessageBox::No, owner.window());
+        question.setObjectName(QStringLiteral("ConfirmReplaceBox"));
+        question.setDefaultButton(QMessageBox::No);
+        return question.exec() == QMessageBox::Yes;
+    }
 };
 
 // Qt's font chooser has no colour, so it is embedded in a dialog that adds one.
@@ -276,6 +290,10 @@ TFontDialog::TFontDialog() {
 
 bool TFontDialog::Execute() {
     return Dialogs().RunFont(*this);
+}
+
+bool ConfirmReplace(const std::string& fileName) {
+    return Dialogs().RunConfirmReplace(fileName);
 }
 
 QImage PicturePreview(const std::string& path, int width, int height) {

@@ -68,7 +68,12 @@ class DialogProvider {
     virtual bool RunSave(TSavePictureDialog& dialog) = 0;
     virtual bool RunColor(TColorDialog& dialog) = 0;
     virtual bool RunFont(TFontDialog& dialog) = 0;
+    // The standard question before a file is replaced: true only for an explicit yes.
+    virtual bool RunConfirmReplace(const std::string& fileName) = 0;
 };
+
+// Asks whether the existing file fileName may be replaced; false for no or a closed question.
+bool ConfirmReplace(const std::string& fileName);
 
 // The provider with Qt's modal dialogs, parented to the active window.
 std::unique_ptr<DialogProvider> NewQtDialogProvider();
