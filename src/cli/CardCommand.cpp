@@ -228,6 +228,14 @@ bool ReadWholeFile(const std::string& path, std::string& text, CommandIo& io) {
         ReportError(io, path, "is a folder, not a log");
         return false;
     }
+    // The largest logs of the busiest stations are tens of megabytes; a file far beyond that is
+    // no log, and reading it whole would take memory without bound.
+    constexpr uintmax_t kMaxLogBytes = uintmax_t(256) << 20;
+    if (const uintmax_t size = fs::file_size(path, error); !error && size > kMaxLogBytes) {
+        ReportError(io, path,
+                    "is " + std::to_string(size >> 20) + " MiB; logs over 256 MiB are refused");
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         ReportError(io, path, "cannot open the log: " + ErrorText(errno));

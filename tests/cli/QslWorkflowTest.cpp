@@ -113,6 +113,24 @@ TEST_F(QslWorkflowTest, EndMarkersCharacterLengthsAndLatin1MakeCleanCards) {
     EXPECT_EQ(data.contactedOperator, "Andr\xC3\xA9");
 }
 
+TEST_F(QslWorkflowTest, HostileLogsEndWithAClearMessage) {
+    // A megabyte tag and a length of 2^31: the record is reported, briefly, and skipped.
+    EXPECT_EQ(Cards("<CALL:6>DL1ABC<QSO_DATE:8>20261207<TIME_ON:4>1432<EOR><" +
+                    std::string(1 << 20, 'A') + "><EOR><CALL:2147483648>G4XYZ<EOR>"),
+              kExitFailure);
+    EXPECT_EQ(CardFiles(), (std::vector<std::string>{"DL1ABC_20261207_1432.jpg"}));
+    EXPECT_LT(err_.str().size(), 1000u) << err_.str().substr(0, 200);
+    EXPECT_NE(err_.str().find("record 2 at byte 54: the tag <AAAA"), std::string::npos);
+    EXPECT_NE(err_.str().find("record 3"), std::string::npos);
+    // A file far larger than any log is refused before it is read (a sparse file here).
+    fs::resize_file(dir_ / "log.adi", uintmax_t(300) << 20);
+    EXPECT_EQ(Run({"--adif", (dir_ / "log.adi").string(), "--out", (dir_ / "big").string(),
+                   "--profile", (dir_ / "station.ini").string()}),
+              kExitFailure);
+    EXPECT_NE(err_.str().find("is 300 MiB; logs over 256 MiB are refused"), std::string::npos)
+        << err_.str();
+}
+
 // ---- Selection ----------------------------------------------------------------------------
 
 constexpr std::string_view kMarks = "<CALL:3>AAA<QSL_SENT:1>Y<EOR><CALL:3>BBB<QSL_SENT:1>I<EOR>"
