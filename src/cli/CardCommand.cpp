@@ -383,6 +383,9 @@ std::vector<const adif::Record*> SelectContacts(const std::vector<adif::Record>&
     return contacts;
 }
 
+static_assert(qsl::kMaxContactsPerCard <= card::kMaxTableRows,
+              "every contact grouped onto a card gets a row of its table");
+
 std::vector<CardJob> PlanCards(const std::vector<const adif::Record*>& contacts,
                                const CardOptions& options, const velmora::StationProfile& profile) {
     const std::string datePattern(options.dateFormat.value_or(std::string(kDefaultDateFormat)));
