@@ -2,10 +2,10 @@
 # Builds one reader's fuzz target with clang and runs it for SECONDS (default 60) on the corpus
 # seeds, one process at low priority. Exits non-zero on any crash, leak, timeout or sanitizer
 # report; the input that caused it lands in BUILD_DIR/artifacts/.
-#   bash fuzz/run.sh bmp|gif|jpeg [SECONDS] [BUILD_DIR]
+#   bash fuzz/run.sh bmp|gif|jpeg|adif [SECONDS] [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-reader="${1:?usage: fuzz/run.sh bmp|gif|jpeg [SECONDS] [BUILD_DIR]}"
+reader="${1:?usage: fuzz/run.sh bmp|gif|jpeg|adif [SECONDS] [BUILD_DIR]}"
 seconds="${2:-60}"
 build="${3:-build-fuzz}"
 corpus="${VELMORA_CORPUS_DIR:-$(pwd)/../shared/corpus}"
@@ -19,6 +19,11 @@ case "$reader" in
     jpeg)
         seed_dirs=(fuzz/go-fuzz-corpus/jpeg/corpus jpeg)
         limits=(-max_len=200000 -rss_limit_mb=2048 -timeout=20) ;;
+    adif)
+        # Logs of our own (fuzz/adif/seeds). Megabyte inputs are in the unit tests; 128 KiB is
+        # enough for a quadratic scan to time out.
+        seed_dirs=("$(pwd)/fuzz/adif/seeds")
+        limits=(-max_len=131072 -rss_limit_mb=2048 -timeout=10) ;;
     *)
         echo "fuzz/run.sh: unknown reader '$reader'" >&2
         exit 2 ;;
@@ -30,7 +35,10 @@ cmake --build "$build" --target "${reader}_fuzzer" -j2
 mkdir -p "$build/corpus-$reader" "$build/artifacts"
 seeds=()
 for dir in "${seed_dirs[@]}"; do
-    [ -d "$corpus/$dir" ] && seeds+=("$corpus/$dir")
+    case "$dir" in
+        /*) [ -d "$dir" ] && seeds+=("$dir") ;;
+        *) [ -d "$corpus/$dir" ] && seeds+=("$corpus/$dir") ;;
+    esac
 done
 ASAN_OPTIONS=detect_leaks=1 nice -n 10 "$build/fuzz/$reader/${reader}_fuzzer" \
     -max_total_time="$seconds" "${limits[@]}" -print_final_stats=1 \

@@ -1,5 +1,6 @@
 #include "adif/Adif.h"
 
+#include "adif/Encoding.h"
 #include "platform/Ascii.h"
 
 #include <algorithm>
@@ -35,6 +36,36 @@ std::optional<uint64_t> ParseLength(std::string_view digits) {
         value = value * 10 + uint64_t(c - '0');
     }
     return value;
+}
+
+size_t RFindNoCase(std::string_view text, std::string_view needle) {
+    if (needle.size() > text.size())
+        return std::string_view::npos;
+    for (size_t at = text.size() - needle.size() + 1; at-- > 0;) {
+        if (EqualNoCase(text.substr(at, needle.size()), needle))
+            return at;
+    }
+    return std::string_view::npos;
+}
+
+// Text from the file quoted in a message: at most 40 bytes (never half a UTF-8 character), with
+// control characters (a NUL among them) shown as '?', so a hostile tag cannot flood or garble
+// the terminal.
+std::string Quoted(std::string_view text) {
+    constexpr size_t kMaxQuoted = 40;
+    const size_t cut = platform::Utf8CutLength(text, kMaxQuoted);
+    std::string out(text.substr(0, cut));
+    for (char& c : out) {
+        if (uint8_t(c) < 0x20 || c == 0x7F)
+            c = '?';
+    }
+    if (cut < text.size())
+        out += "...";
+    return out;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
 // Collects the records of either format: opens a record at its first tag, marks it damaged at
@@ -82,7 +113,7 @@ class RecordCollector {
 
 class AdiReader {
   public:
-    explicit AdiReader(std::string_view text) : text_(text) {}
+    explicit AdiReader(std::string_view text) : text_(text), lastEor_(RFindNoCase(text, "<EOR>")) {}
 
     std::vector<Record> Read() {
         SkipHeaderText();
@@ -121,9 +152,10 @@ class AdiReader {
         }
         const std::string_view inside = text_.substr(lt + 1, gt - lt - 1);
         // Text between fields is ignored, and a '<' in it starts no tag when another '<' comes
-        // before the next '>'.
-        if (inside.find('<') != std::string_view::npos) {
-            pos_ = lt + 1;
+        // before the next '>'. Only the last of those can start one, so reading goes on there
+        // (which also keeps a long run of '<' from being scanned again for every one of them).
+        if (const size_t inner = inside.rfind('<'); inner != std::string_view::npos) {
+            pos_ = lt + 1 + inner;
             return true;
         }
         const size_t colon = inside.find(':');
@@ -140,8 +172,15 @@ class AdiReader {
             pos_ = gt + 1;
             return true;
         }
-        if (colon == std::string_view::npos)
-            return SkipDamagedRecord(lt, "the tag <" + std::string(inside) + "> has no length");
+        if (colon == std::string_view::npos) {
+            // Loggers end their files with markers of their own (<EOF>, <APP_LoTW_EOF>); after
+            // the last record such a tag ends nothing that could be damaged.
+            if (!records_.Open() && (lastEor_ == std::string_view::npos || lt > lastEor_)) {
+                pos_ = gt + 1;
+                return true;
+            }
+            return SkipDamagedRecord(lt, "the tag <" + Quoted(inside) + "> has no length");
+        }
 
         const std::string_view rest = inside.substr(colon + 1);
         const size_t typeColon = rest.find(':');
@@ -150,21 +189,51 @@ class AdiReader {
             typeColon == std::string_view::npos ? std::string_view{} : rest.substr(typeColon + 1);
         const std::optional<uint64_t> length = ParseLength(lengthText);
         if (!length)
-            return SkipDamagedRecord(lt,
-                                     "the field <" + std::string(inside) + "> has a bad length");
+            return SkipDamagedRecord(lt, "the field <" + Quoted(inside) + "> has a bad length");
         const uint64_t left = text_.size() - (gt + 1);
         if (*length > left) {
-            records_.Damage(lt, "the field <" + std::string(inside) + "> runs past the end of " +
+            records_.Damage(lt, "the field <" + Quoted(inside) + "> runs past the end of " +
                                     "the log (" + std::to_string(left) + " bytes left)");
             return false;
         }
+        const size_t bytes = DataBytes(gt + 1, size_t(*length));
         records_.Begin(lt);
         if (!name.empty() && !records_.Current().Damaged()) {
-            records_.Current().fields.push_back(Field{UpperCopy(name), UpperCopy(type),
-                                                      std::string(text_.substr(gt + 1, *length))});
+            records_.Current().fields.push_back(
+                Field{UpperCopy(name), UpperCopy(type), std::string(text_.substr(gt + 1, bytes))});
         }
-        pos_ = gt + 1 + size_t(*length);
+        pos_ = gt + 1 + bytes;
         return true;
+    }
+
+    // The bytes of a field's data of `length` at `begin`. The length counts bytes, but some
+    // writers count characters, which cuts a value holding multi-byte characters short. Such a
+    // cut shows as data that ends inside a UTF-8 sequence, or as text left over before the
+    // next tag; then the length is read as characters instead, when that reading ends cleanly
+    // (before blanks and the next '<', or at the end of the log).
+    size_t DataBytes(size_t begin, size_t length) const {
+        const std::string_view data = text_.substr(begin, length);
+        const bool multiByte =
+            std::any_of(data.begin(), data.end(), [](char c) { return uint8_t(c) >= 0x80; });
+        const size_t end = begin + length;
+        const bool splits = end < text_.size() && (uint8_t(text_[end]) & 0xC0) == 0x80 &&
+                            length > 0 && (uint8_t(text_[end - 1]) >= 0x80);
+        if (!splits && !(multiByte && !EndsCleanly(end)))
+            return length;
+        size_t at = begin;
+        for (size_t counted = 0; counted < length; ++counted) {
+            if (at >= text_.size())
+                return length;
+            at += Utf8SequenceLength(text_, at);
+        }
+        return EndsCleanly(at) ? at - begin : length;
+    }
+
+    // True when only blanks stand between at and the next tag or the end of the log.
+    bool EndsCleanly(size_t at) const {
+        while (at < text_.size() && IsBlank(text_[at]))
+            ++at;
+        return at == text_.size() || text_[at] == '<';
     }
 
     // Without a trustworthy length the end of the field's data is unknown, so the rest of the
@@ -180,6 +249,7 @@ class AdiReader {
     }
 
     std::string_view text_;
+    size_t lastEor_;
     size_t pos_ = 0;
     bool headerPossible_ = true;
     RecordCollector records_;
@@ -194,24 +264,6 @@ struct XmlToken {
     std::vector<std::pair<std::string, std::string>> attributes; // names upper case
     std::string text;                                            // text, or the error
 };
-
-void AppendUtf8(std::string& out, uint32_t code) {
-    if (code < 0x80) {
-        out += char(code);
-    } else if (code < 0x800) {
-        out += char(0xC0 | (code >> 6));
-        out += char(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += char(0xE0 | (code >> 12));
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    } else {
-        out += char(0xF0 | (code >> 18));
-        out += char(0x80 | ((code >> 12) & 0x3F));
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    }
-}
 
 // A character reference &#N; or &#xN; naming a Unicode scalar value, or none.
 std::optional<uint32_t> CharacterReference(std::string_view body) {
@@ -246,7 +298,10 @@ std::string DecodeEntities(std::string_view text) {
         out.append(text.substr(pos, amp - pos));
         if (amp == std::string_view::npos)
             break;
-        const size_t semi = text.find(';', amp + 1);
+        // The longest reference decoded is "&#x10FFFF;"; looking no further keeps a run of '&'
+        // without ';' from being scanned to its end once for every '&'.
+        constexpr size_t kLongestBody = 9;
+        const size_t semi = text.substr(0, amp + 2 + kLongestBody).find(';', amp + 1);
         const std::string_view body = semi == std::string_view::npos
                                           ? std::string_view{}
                                           : text.substr(amp + 1, semi - amp - 1);
@@ -261,7 +316,7 @@ std::string DecodeEntities(std::string_view text) {
         }
         if (!decoded && body.size() > 1 && body[0] == '#') {
             if (const std::optional<uint32_t> code = CharacterReference(body.substr(1))) {
-                AppendUtf8(out, *code);
+                AppendUtf8(out, char32_t(*code));
                 decoded = true;
             }
         }
@@ -278,10 +333,6 @@ std::string DecodeEntities(std::string_view text) {
 bool IsNameChar(char c) {
     return c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '/' && c != '>' && c != '=' &&
            c != '<' && c != '"' && c != '\'';
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
 // A small XML scanner for the well-formed subset that ADX files use: elements with attributes,
@@ -380,7 +431,8 @@ class XmlScanner {
         while (true) {
             SkipBlanks();
             if (pos_ >= text_.size())
-                return Fail(start, "the element <" + token.name + "> is never closed by '>'");
+                return Fail(start,
+                            "the element <" + Quoted(token.name) + "> is never closed by '>'");
             const char c = text_[pos_];
             if (c == '>') {
                 ++pos_;
@@ -393,9 +445,9 @@ class XmlScanner {
                 return token;
             }
             if (closing)
-                return Fail(start, "unexpected text in the end tag </" + token.name + ">");
+                return Fail(start, "unexpected text in the end tag </" + Quoted(token.name) + ">");
             if (!ReadAttribute(token))
-                return Fail(start, "a bad attribute in the element <" + token.name + ">");
+                return Fail(start, "a bad attribute in the element <" + Quoted(token.name) + ">");
         }
     }
 
@@ -446,6 +498,30 @@ Field FieldOf(const XmlToken& token) {
     return field;
 }
 
+// The XML form carries international twins of the text fields (NAME_INTL beside NAME, QTH_INTL,
+// QSLMSG_INTL, ...) with the text in full Unicode, where the plain field may hold an ASCII
+// rendering. Readers ask for the plain name, so a twin with a value replaces it (or stands in
+// for it when it is missing); the twin itself stays in the record.
+void PreferInternationalFields(Record& record) {
+    constexpr std::string_view kSuffix = "_INTL";
+    const size_t count = record.fields.size();
+    for (size_t i = 0; i < count; ++i) {
+        const Field& twin = record.fields[i];
+        if (twin.name.size() <= kSuffix.size() || !twin.name.ends_with(kSuffix) ||
+            twin.value.empty())
+            continue;
+        const std::string plain = twin.name.substr(0, twin.name.size() - kSuffix.size());
+        const auto found = std::find_if(record.fields.begin(), record.fields.end(),
+                                        [&](const Field& field) { return field.name == plain; });
+        if (found != record.fields.end()) {
+            found->value = record.fields[i].value;
+        } else {
+            Field copy{plain, twin.type, twin.value};
+            record.fields.push_back(std::move(copy));
+        }
+    }
+}
+
 class AdxReader {
   public:
     explicit AdxReader(std::string_view text) : text_(text), scanner_(text) {}
@@ -469,11 +545,9 @@ class AdxReader {
         case XmlToken::Error:
             return Recover(token.offset, token.text);
         case XmlToken::Start:
-            OnStart(token);
-            return true;
+            return OnStart(token);
         case XmlToken::Empty:
-            OnStart(token);
-            return OnEnd(token);
+            return OnStart(token) && OnEnd(token);
         case XmlToken::End:
             return OnEnd(token);
         case XmlToken::Text:
@@ -488,35 +562,45 @@ class AdxReader {
         return std::find(stack_.begin(), stack_.end(), "HEADER") != stack_.end();
     }
 
-    void OnStart(const XmlToken& token) {
+    // A log nests four deep (ADX, RECORDS, RECORD, field); far deeper nesting is no log, and
+    // refusing it keeps memory and time bounded.
+    static constexpr size_t kMaxDepth = 64;
+
+    bool OnStart(const XmlToken& token) {
+        if (stack_.size() >= kMaxDepth)
+            return Recover(token.offset,
+                           "elements nested more than " + std::to_string(kMaxDepth) + " deep");
         stack_.push_back(token.name);
         if (!records_.Open()) {
             if (token.name == "RECORD" && !InsideHeader()) {
                 records_.Begin(token.offset);
                 recordDepth_ = stack_.size();
             }
-            return;
+            return true;
         }
         // Fields are the record's children; anything nested deeper is not ADIF and is ignored.
         if (stack_.size() == recordDepth_ + 1) {
             field_ = FieldOf(token);
             inField_ = true;
         }
+        return true;
     }
 
     bool OnEnd(const XmlToken& token) {
         if (stack_.empty() || stack_.back() != token.name) {
-            const std::string open = stack_.empty() ? "nothing" : "<" + stack_.back() + ">";
+            const std::string open = stack_.empty() ? "nothing" : "<" + Quoted(stack_.back()) + ">";
             return Recover(token.offset,
-                           "the end tag </" + token.name + "> does not close " + open);
+                           "the end tag </" + Quoted(token.name) + "> does not close " + open);
         }
         stack_.pop_back();
         if (inField_ && stack_.size() == recordDepth_) {
             inField_ = false;
             records_.Current().fields.push_back(std::move(field_));
         }
-        if (records_.Open() && stack_.size() < recordDepth_)
+        if (records_.Open() && stack_.size() < recordDepth_) {
+            PreferInternationalFields(records_.Current());
             records_.Finish();
+        }
         return true;
     }
 
@@ -532,7 +616,7 @@ class AdxReader {
         if (end == std::string_view::npos)
             return false;
         scanner_.MoveTo(end + 9);
-        stack_.resize(recordDepth_ - 1);
+        stack_.resize(std::min(stack_.size(), recordDepth_ - 1));
         return true;
     }
 
@@ -582,6 +666,10 @@ LogFormat FormatOf(std::string_view fileName, std::string_view text) {
 }
 
 std::vector<Record> ParseLog(std::string_view fileName, std::string_view text) {
+    if (!IsValidUtf8(text)) {
+        const std::string converted = Latin1ToUtf8(text);
+        return ParseLog(fileName, converted);
+    }
     return FormatOf(fileName, text) == LogFormat::Adx ? ParseAdx(text) : ParseAdi(text);
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/Ascii.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -77,34 +78,61 @@ std::string ThanksLine(const CardData& data) {
     return UpperCase(data.contactedOperator) + ", " + UpperCase(data.thanks);
 }
 
-// The ruled contact table: a frame split by a rule into a header row and a value row, and five
-// column rules. Drawn in the size the canvas font had on entry.
+ContactRow FirstRow(const CardData& data) {
+    return {data.contactedStation, data.date, data.utc, data.frequency, data.rst, data.mode};
+}
+
+// The ruled contact table: a frame split by a rule into a header row and one row per contact,
+// and five column rules. Drawn in the size the canvas font had on entry. The drawing order
+// (frame, rules, then column by column) is the one-row card's, whose pixels must not change.
 void DrawTable(TCanvas& canvas, const CardData& data) {
-    canvas.DrawRectangle(50, 250, 470, 300);
-    DrawLine(canvas, 50, 275, 470, 275);
+    std::vector<ContactRow> rows{FirstRow(data)};
+    rows.insert(rows.end(), data.moreRows.begin(), data.moreRows.end());
+    if (rows.size() > kMaxTableRows)
+        rows.resize(kMaxTableRows);
+    const TableLayout layout = LayoutTable(rows.size());
+    const int top = layout.top;
+    const int bottom = 300;
+    const int header = top + layout.headerInset;
+    const int firstRow = top + layout.headerHeight;
+    const auto rowText = [&](size_t i) {
+        return firstRow + int(i) * layout.rowHeight + layout.textInset;
+    };
 
-    canvas.DrawTextAt(55, 255, "Confirming QSO With");
-    canvas.DrawTextAt(90, 280, UpperCase(data.contactedStation));
+    canvas.DrawRectangle(50, top, 470, bottom);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const int y = firstRow + int(i) * layout.rowHeight;
+        DrawLine(canvas, 50, y, 470, y);
+    }
 
-    canvas.DrawTextAt(205, 255, "Date");
-    DrawLine(canvas, 180, 250, 180, 300);
-    canvas.DrawTextAt(185, 280, data.date);
+    canvas.DrawTextAt(55, header, "Confirming QSO With");
+    for (size_t i = 0; i < rows.size(); ++i)
+        canvas.DrawTextAt(90, rowText(i), UpperCase(rows[i].contactedStation));
 
-    canvas.DrawTextAt(270, 255, "UTC");
-    DrawLine(canvas, 260, 250, 260, 300);
-    canvas.DrawTextAt(265, 280, data.utc);
+    canvas.DrawTextAt(205, header, "Date");
+    DrawLine(canvas, 180, top, 180, bottom);
+    for (size_t i = 0; i < rows.size(); ++i)
+        canvas.DrawTextAt(185, rowText(i), rows[i].date);
 
-    canvas.DrawTextAt(340, 255, "MHz");
-    DrawLine(canvas, 310, 250, 310, 300);
-    canvas.DrawTextAt(325, 280, FrequencyField(data.frequency));
+    canvas.DrawTextAt(270, header, "UTC");
+    DrawLine(canvas, 260, top, 260, bottom);
+    for (size_t i = 0; i < rows.size(); ++i)
+        canvas.DrawTextAt(265, rowText(i), rows[i].utc);
 
-    canvas.DrawTextAt(400, 255, "RST");
-    DrawLine(canvas, 390, 250, 390, 300);
-    canvas.DrawTextAt(395, 280, data.rst);
+    canvas.DrawTextAt(340, header, data.frequencyColumn == FrequencyColumn::Band ? "Band" : "MHz");
+    DrawLine(canvas, 310, top, 310, bottom);
+    for (size_t i = 0; i < rows.size(); ++i)
+        canvas.DrawTextAt(325, rowText(i), FrequencyField(rows[i].frequency));
 
-    canvas.DrawTextAt(435, 255, "Mode");
-    DrawLine(canvas, 430, 250, 430, 300);
-    canvas.DrawTextAt(435, 280, data.mode);
+    canvas.DrawTextAt(400, header, "RST");
+    DrawLine(canvas, 390, top, 390, bottom);
+    for (size_t i = 0; i < rows.size(); ++i)
+        canvas.DrawTextAt(395, rowText(i), rows[i].rst);
+
+    canvas.DrawTextAt(435, header, "Mode");
+    DrawLine(canvas, 430, top, 430, bottom);
+    for (size_t i = 0; i < rows.size(); ++i)
+        canvas.DrawTextAt(435, rowText(i), rows[i].mode);
 }
 
 // Operator, address block and station lines. The prefixed lines are drawn even when their
@@ -118,9 +146,13 @@ void DrawStation(TCanvas& canvas, const CardData& data) {
     canvas.DrawTextAt(320, 70, data.qth);
     canvas.DrawTextAt(320, 85, data.city + data.state);
     canvas.DrawTextAt(320, 100, data.zip);
+    if (!data.qslVia.empty())
+        canvas.DrawTextAt(320, 115, "QSL via " + UpperCase(data.qslVia));
     canvas.DrawTextAt(50, 130, "RIG: " + data.rig);
     canvas.DrawTextAt(50, 145, "PWR: " + std::string(TrimBlanks(data.power)) + "W");
     canvas.DrawTextAt(50, 160, "Antenna: " + data.antenna);
+    if (!data.satellite.empty())
+        canvas.DrawTextAt(50, kSatelliteY, "Sat: " + data.satellite);
 }
 
 bool IsContinuationByte(char c) {
@@ -136,7 +168,7 @@ void DrawBoxes(TCanvas& canvas, const CardData& data, FontDescription& savedFont
     SetLinePen(canvas.Pen(), data.textColor);
 
     canvas.Font().SetSize(kThanksSize);
-    canvas.DrawTextAt(50, 230, ThanksLine(data));
+    canvas.DrawTextAt(50, LayoutTable(1 + data.moreRows.size()).thanksY, ThanksLine(data));
 
     canvas.Font().SetSize(entrySize);
     DrawTable(canvas, data);
@@ -148,6 +180,22 @@ void DrawBoxes(TCanvas& canvas, const CardData& data, FontDescription& savedFont
 void DrawBoxes(TCanvas& canvas, const CardData& data) {
     FontDescription scratch;
     DrawBoxes(canvas, data, scratch);
+}
+
+TableLayout LayoutTable(size_t rows) {
+    if (rows <= 1)
+        return {250, 25, 5, 25, 5, 230};
+    rows = std::min(rows, kMaxTableRows);
+    // Several rows share the height the one-row table leaves free above it down to the line
+    // under the antenna line: a lower header row, and rows of 15 to 20 pixels (the 8-point
+    // text cell is 13 pixels high).
+    constexpr int kHeader = 18;
+    constexpr int kRowsSpace = 75;
+    const int rowHeight = std::min(20, kRowsSpace / int(rows));
+    const int top = 300 - kHeader - rowHeight * int(rows);
+    // The thanks line keeps its distance from the table, but never comes up to the "Sat:" line.
+    const int thanksY = std::max(top - 20, kSatelliteY + 15);
+    return {top, kHeader, (kHeader - 12) / 2, rowHeight, (rowHeight - 12) / 2, thanksY};
 }
 
 std::string UpperCase(std::string_view text) {

@@ -12,9 +12,11 @@
 #include "graphics/Color.h"
 #include "graphics/Tools.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace card {
 
@@ -32,6 +34,20 @@ struct FontDescription {
 inline FontDescription StartingCallIdFont(const graphics::TFont& canvasFont) {
     return {canvasFont.Name(), canvasFont.Style(), 24, graphics::clBlack};
 }
+
+// One more row of the contact table, for a card that confirms several contacts.
+struct ContactRow {
+    std::string contactedStation; // drawn upper case
+    std::string date;
+    std::string utc;
+    std::string frequency; // MHz (or the band, see FrequencyColumn), drawn as "%-9.9s"
+    std::string rst;
+    std::string mode;
+};
+
+// What the table's fourth column holds: the frequency in MHz, or the band as the log names it
+// ("20m") when no contact on the card has a frequency.
+enum class FrequencyColumn { MHz, Band };
 
 // Everything the composition reads. The texts are UTF-8, taken as typed; the composition does
 // its own upper-casing, trimming and cutting. The comments name the main window's field.
@@ -55,6 +71,12 @@ struct CardData {
     std::string zip;               // LabeledEdit18
     std::string power;             // the station profile's PWR, trimmed, drawn with a "W"
 
+    // Beyond the window's fields, for cards made from a log; empty values change nothing.
+    std::vector<ContactRow> moreRows; // rows after the first (the fields above), oldest first
+    FrequencyColumn frequencyColumn = FrequencyColumn::MHz;
+    std::string satellite; // "Sat: NAME" under the antenna line
+    std::string qslVia;    // "QSL via CALL" under the ZIP line
+
     // The colour of every text but the call sign, and of the lines (white lines are drawn in
     // white whatever the background, others mask the background with the colour's bits).
     graphics::TColor textColor = graphics::clBlack;
@@ -64,6 +86,25 @@ struct CardData {
 
 // The width that centred lines are centred in.
 inline constexpr int kCardWidth = 495;
+
+// Contacts one card's table can hold.
+inline constexpr size_t kMaxTableRows = 5;
+
+// Where the table and the thanks line stand for a table of `rows` contact rows (1 to
+// kMaxTableRows; more are laid out as that many). The frame's bottom edge stays at y 300 and
+// the table grows upward; one row gives the window's card exactly.
+struct TableLayout {
+    int top = 0;          // the frame's top edge
+    int headerHeight = 0; // the header row, from top
+    int headerInset = 0;  // from top to the header's text cell top
+    int rowHeight = 0;    // each contact row
+    int textInset = 0;    // from a contact row's top edge to its text cell's top
+    int thanksY = 0;      // the thanks line's text cell top
+};
+TableLayout LayoutTable(size_t rows);
+
+// The top of the "Sat:" line's text cell, under the antenna line.
+inline constexpr int kSatelliteY = 175;
 
 // Draws the overlay onto canvas over whatever it holds. savedFont is the caller's scratch
 // font description (the main window keeps one): it is filled with the overlay's text font

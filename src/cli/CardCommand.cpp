@@ -2,20 +2,25 @@
 #include "cli/CardCommand.h"
 
 #include "adif/Adif.h"
+#include "adif/Encoding.h"
 #include "cli/CardWriter.h"
 #include "cli/MakeCards.h"
 #include "cli/Progress.h"
 #include "gif/GIFImage.h"
 #include "jpeg/JPEGImage.h"
+#include "qsl/Queue.h"
+#include "qsl/SentLog.h"
 
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <optional>
 #include <sstream>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace cli {
 
@@ -35,6 +40,10 @@ struct CardOptions {
     std::optional<std::string> out;
     bool overwrite = false;
     bool onlyUnsent = false;
+    bool queued = false;
+    bool pseTnx = false;
+    std::optional<std::string> perCard;
+    std::optional<std::string> sentLog;
     std::optional<std::string> dateFormat;
     // One card from options.
     std::optional<std::string> call;
@@ -82,7 +91,16 @@ constexpr std::array kOptions{
           &CardOptions::out),
     Flag("--overwrite", Mode::Both, "replace card files that exist already",
          &CardOptions::overwrite),
-    Flag("--only-unsent", Mode::Log, "skip contacts whose QSL_SENT is Y", &CardOptions::onlyUnsent),
+    Flag("--only-unsent", Mode::Log, "skip contacts whose QSL_SENT is Y (sent) or I (ignore)",
+         &CardOptions::onlyUnsent),
+    Flag("--queued", Mode::Log, "cards only for QSL_SENT R or Q (requested, queued)",
+         &CardOptions::queued),
+    Value("--per-card", "", "N", Mode::Log, "up to N (1 to 5) contacts with one station per card",
+          &CardOptions::perCard),
+    Value("--sent-log", "", "FILE", Mode::Log, "ADIF of the contacts given a card, marked sent",
+          &CardOptions::sentLog),
+    Flag("--pse-tnx", Mode::Log, "end the thanks line PSE QSL, or TNX QSL when received",
+         &CardOptions::pseTnx),
     Value("--date-format", "", "PATTERN", Mode::Log,
           "the date's layout from YYYY, YY, MM, DD (YYYY-MM-DD)", &CardOptions::dateFormat),
     Value("--call", "", "CALL", Mode::Single, "the contacted station's call sign",
@@ -106,7 +124,8 @@ constexpr std::array kOptions{
 void PrintUsage(std::ostream& stream) {
     stream << "usage: " << kProgram
            << " --adif LOG --out DIR [--background PICTURE] [--profile FILE]\n"
-              "                    [--overwrite] [--only-unsent] [--date-format PATTERN]\n"
+              "                    [--overwrite] [--only-unsent | --queued] [--per-card N]\n"
+              "                    [--sent-log FILE] [--pse-tnx] [--date-format PATTERN]\n"
               "       "
            << kProgram
            << " --call CALL [--date DATE] [--utc HHMM] [--mhz FREQ]\n"
@@ -165,6 +184,16 @@ bool Given(const CardOptions& options, const OptionSpec& option) {
     return option.flag != nullptr ? options.*option.flag : (options.*option.value).has_value();
 }
 
+// --per-card's number, none when it is not one from 1 to the most a card holds.
+std::optional<size_t> PerCard(const CardOptions& options) {
+    if (!options.perCard)
+        return 1;
+    const std::string& text = *options.perCard;
+    if (text.size() != 1 || text[0] < '1' || size_t(text[0] - '0') > qsl::kMaxContactsPerCard)
+        return std::nullopt;
+    return size_t(text[0] - '0');
+}
+
 // The options of the other mode than the one chosen are mistakes, not silently ignored.
 int CheckMode(const CardOptions& options, Mode mode, CommandIo& io) {
     for (const OptionSpec& option : kOptions) {
@@ -178,6 +207,10 @@ int CheckMode(const CardOptions& options, Mode mode, CommandIo& io) {
         return UsageError(io, "--adif", "needs --out DIR for the cards");
     if (mode == Mode::Single && !options.output)
         return UsageError(io, "--call", "needs -o CARD.jpg for the card");
+    if (options.perCard && !PerCard(options))
+        return UsageError(io, "--per-card",
+                          "\"" + *options.perCard + "\" is not a number from 1 to " +
+                              std::to_string(qsl::kMaxContactsPerCard));
     if (options.dateFormat && !IsDatePattern(*options.dateFormat))
         return UsageError(io, "--date-format",
                           "\"" + *options.dateFormat +
@@ -193,6 +226,14 @@ bool ReadWholeFile(const std::string& path, std::string& text, CommandIo& io) {
     std::error_code error;
     if (fs::is_directory(path, error)) {
         ReportError(io, path, "is a folder, not a log");
+        return false;
+    }
+    // The largest logs of the busiest stations are tens of megabytes; a file far beyond that is
+    // no log, and reading it whole would take memory without bound.
+    constexpr uintmax_t kMaxLogBytes = uintmax_t(256) << 20;
+    if (const uintmax_t size = fs::file_size(path, error); !error && size > kMaxLogBytes) {
+        ReportError(io, path,
+                    "is " + std::to_string(size >> 20) + " MiB; logs over 256 MiB are refused");
         return false;
     }
     std::ifstream in(path, std::ios::binary);
@@ -279,34 +320,37 @@ bool WriteCardFile(const CardBackground& background, const card::CardData& data,
 // ---- Cards from a log -------------------------------------------------------------------------
 
 struct LogTotals {
-    size_t written = 0;
+    size_t written = 0;         // cards
+    size_t contactsOnCards = 0; // contacts on the cards written
     size_t damaged = 0;
-    size_t alreadySent = 0;
+    size_t notSelected = 0;
     size_t failed = 0;
 };
 
 struct CardJob {
-    const adif::Record* record;
+    std::vector<const adif::Record*> contacts; // oldest first
     card::CardData data;
+    std::string baseName; // after the first contact
 };
-
-bool IsYes(std::string_view value) {
-    return value.size() == 1 && (value[0] == 'Y' || value[0] == 'y');
-}
 
 std::string Position(const std::string& log, const adif::Record& record, uint64_t offset) {
     return log + ": record " + std::to_string(record.number) + " at byte " + std::to_string(offset);
 }
 
-// Damaged records and records without CALL are reported and left out; with --only-unsent so
-// are the contacts already confirmed.
-std::vector<CardJob> SelectContacts(const std::vector<adif::Record>& records,
-                                    const CardOptions& options,
-                                    const velmora::StationProfile& profile, LogTotals& totals,
-                                    CommandIo& io) {
-    const std::string datePattern(options.dateFormat.value_or(std::string(kDefaultDateFormat)));
-    std::vector<CardJob> jobs;
-    jobs.reserve(records.size());
+qsl::SentSelection SelectionOf(const CardOptions& options) {
+    if (options.queued)
+        return qsl::SentSelection::Queued;
+    return options.onlyUnsent ? qsl::SentSelection::Unsent : qsl::SentSelection::All;
+}
+
+// Damaged records and records without CALL are reported and left out, and so are contacts the
+// QSL_SENT selection leaves out. A contact without date or time gets its card with a warning.
+std::vector<const adif::Record*> SelectContacts(const std::vector<adif::Record>& records,
+                                                const CardOptions& options, LogTotals& totals,
+                                                CommandIo& io) {
+    const qsl::SentSelection selection = SelectionOf(options);
+    std::vector<const adif::Record*> contacts;
+    contacts.reserve(records.size());
     for (const adif::Record& record : records) {
         if (record.Damaged()) {
             io.err << kProgram << ": " << Position(*options.adif, record, record.damageOffset)
@@ -320,45 +364,144 @@ std::vector<CardJob> SelectContacts(const std::vector<adif::Record>& records,
             ++totals.damaged;
             continue;
         }
-        if (options.onlyUnsent && IsYes(record.Value("QSL_SENT"))) {
-            ++totals.alreadySent;
+        if (!qsl::IsSelected(record, selection)) {
+            ++totals.notSelected;
             continue;
         }
-        jobs.push_back(
-            CardJob{&record, CardDataFor(ContactFromRecord(record, datePattern), profile)});
+        const bool noDate = card::TrimBlanks(record.Value("QSO_DATE")).empty();
+        const bool noTime = card::TrimBlanks(record.Value("TIME_ON")).empty();
+        if (noDate || noTime) {
+            io.err << kProgram << ": warning: " << Position(*options.adif, record, record.offset)
+                   << " (" << record.Value("CALL") << "): no "
+                   << (noDate && noTime ? "QSO_DATE or TIME_ON"
+                       : noDate         ? "QSO_DATE"
+                                        : "TIME_ON")
+                   << "; its card leaves that cell empty\n";
+        }
+        contacts.push_back(&record);
+    }
+    return contacts;
+}
+
+static_assert(qsl::kMaxContactsPerCard <= card::kMaxTableRows,
+              "every contact grouped onto a card gets a row of its table");
+
+std::vector<CardJob> PlanCards(const std::vector<const adif::Record*>& contacts,
+                               const CardOptions& options, const velmora::StationProfile& profile) {
+    const std::string datePattern(options.dateFormat.value_or(std::string(kDefaultDateFormat)));
+    const QslRequest request = options.pseTnx ? QslRequest::PseTnx : QslRequest::None;
+    std::vector<CardJob> jobs;
+    for (qsl::CardContacts& group : qsl::GroupContacts(contacts, PerCard(options).value_or(1))) {
+        std::vector<Contact> details;
+        details.reserve(group.contacts.size());
+        for (const adif::Record* record : group.contacts)
+            details.push_back(ContactFromRecord(*record, datePattern));
+        CardJob job{std::move(group.contacts), CardDataFor(details, profile, request), {}};
+        job.baseName = CardBaseName(*job.contacts.front());
+        jobs.push_back(std::move(job));
     }
     return jobs;
 }
 
-void PrintSummary(const LogTotals& totals, const std::string& folder, double seconds,
+void PrintSummary(const LogTotals& totals, const CardOptions& options, double seconds,
                   CommandIo& io) {
     char rate[64];
     std::snprintf(rate, sizeof rate, " in %.2f s (%.0f cards/s)", seconds,
                   seconds > 0 ? double(totals.written) / seconds : 0.0);
     io.out << kProgram << ": " << totals.written << (totals.written == 1 ? " card" : " cards")
-           << " written to " << folder << rate;
+           << " written to " << *options.out << rate;
+    if (totals.contactsOnCards != totals.written)
+        io.out << "; " << totals.contactsOnCards << " contacts on them";
     if (totals.damaged > 0)
         io.out << "; " << totals.damaged << " damaged record" << (totals.damaged == 1 ? "" : "s")
                << " skipped";
-    if (totals.alreadySent > 0)
-        io.out << "; " << totals.alreadySent << " already sent, skipped";
+    if (totals.notSelected > 0)
+        io.out << "; " << totals.notSelected
+               << (options.queued ? " not requested or queued, skipped" : " already sent, skipped");
     if (totals.failed > 0)
         io.out << "; " << totals.failed << (totals.failed == 1 ? " card" : " cards")
                << " could not be written";
     io.out << '\n';
 }
 
+// The sent log must neither replace the log itself nor (without --overwrite) another file.
+// Checked before any card is made, so a run never ends with cards and no way to mark them.
+int CheckSentLog(const CardOptions& options, CommandIo& io) {
+    if (!options.sentLog)
+        return kExitSuccess;
+    const fs::path path = *options.sentLog;
+    std::error_code error;
+    if (fs::equivalent(path, *options.adif, error) ||
+        fs::weakly_canonical(path, error) == fs::weakly_canonical(*options.adif, error))
+        return UsageError(io, "--sent-log", "names the log itself, which is never written");
+    if (fs::is_directory(path, error)) {
+        ReportError(io, path.string(), "is a folder, not a file for the sent log");
+        return kExitFailure;
+    }
+    if (fs::exists(path, error) && !options.overwrite) {
+        ReportError(io, path.string(), "exists already (give --overwrite to replace it)");
+        return kExitFailure;
+    }
+    const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    if (!fs::is_directory(folder, error)) {
+        ReportError(io, path.string(), "the folder for the sent log does not exist");
+        return kExitFailure;
+    }
+    return kExitSuccess;
+}
+
+// The sent log of the contacts whose cards are in place, in the order of the cards.
+bool WriteSentLog(const CardOptions& options, const std::vector<CardJob>& jobs,
+                  const std::vector<bool>& written, CommandIo& io) {
+    std::vector<const adif::Record*> sent;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        if (written[i])
+            sent.insert(sent.end(), jobs[i].contacts.begin(), jobs[i].contacts.end());
+    }
+    const std::time_t now = std::time(nullptr);
+    const std::string date = qsl::UtcDate(now);
+    const std::string text = qsl::SentLogText(sent, date, qsl::UtcTimestamp(now));
+    const std::error_code error = qsl::WriteFileAtomically(
+        *options.sentLog, text,
+        options.overwrite ? qsl::ExistingFile::Replace : qsl::ExistingFile::Keep);
+    if (error) {
+        ReportError(io, *options.sentLog,
+                    error == std::errc::file_exists
+                        ? std::string("exists already (give --overwrite to replace it)")
+                        : "cannot write the sent log: " + error.message());
+        return false;
+    }
+    io.out << kProgram << ": " << *options.sentLog << ": " << sent.size()
+           << (sent.size() == 1 ? " contact" : " contacts") << " marked sent (QSL_SENT Y, QSLSDATE "
+           << date << ", QSL_SENT_VIA B) for your logger to import\n";
+    return true;
+}
+
+// The log as UTF-8: a file that is not UTF-8 is read as Latin-1, with a note.
+std::vector<adif::Record> ParseLogFile(const std::string& name, const std::string& bytes,
+                                       CommandIo& io) {
+    const adif::DecodedText decoded = adif::DecodeLogText(bytes);
+    if (decoded.encoding == adif::TextEncoding::Latin1)
+        io.err << kProgram << ": note: " << name
+               << " is not UTF-8; read as Latin-1 (byte offsets below count the converted text)\n";
+    return adif::ParseLog(name, decoded.text);
+}
+
 int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
+    if (const int status = CheckSentLog(options, io); status != kExitSuccess)
+        return status;
     const std::optional<velmora::StationProfile> profile = LoadProfile(options, io);
     if (!profile)
         return kExitFailure;
     std::string text;
     if (!ReadWholeFile(*options.adif, text, io))
         return kExitFailure;
-    const std::vector<adif::Record> records = adif::ParseLog(*options.adif, text);
+    const std::vector<adif::Record> records = ParseLogFile(*options.adif, text, io);
+    std::string().swap(text);
 
     LogTotals totals;
-    const std::vector<CardJob> jobs = SelectContacts(records, options, *profile, totals, io);
+    const std::vector<CardJob> jobs =
+        PlanCards(SelectContacts(records, options, totals, io), options, *profile);
     if (records.empty())
         io.err << kProgram << ": note: " << *options.adif << " holds no contacts\n";
 
@@ -379,6 +522,8 @@ int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
     const bool terminal = &io.err == &std::cerr && StandardErrorIsTerminal();
     ProgressBar bar(io.err, terminal, jobs.size(), terminal ? StandardErrorWidth() : 80);
     size_t finished = 0;
+    std::vector<bool> written(jobs.size(), false);
+    std::unordered_map<std::string, size_t> jobOfPath; // cards being written
     const auto fail = [&](const std::string& subject, const std::string& message) {
         ++totals.failed;
         ++finished;
@@ -389,28 +534,38 @@ int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
         CardWriterPool writers(kWriterThreads);
         const auto collect = [&](std::chrono::milliseconds wait) {
             for (const CardWriterPool::Result& result : writers.TakeResults(wait)) {
+                const auto job = jobOfPath.find(result.path.string());
                 if (result.error.empty()) {
                     ++totals.written;
                     ++finished;
+                    if (job != jobOfPath.end()) {
+                        written[job->second] = true;
+                        totals.contactsOnCards += jobs[job->second].contacts.size();
+                    }
                 } else {
                     namer.Release(result.path);
                     fail(result.path.string(), result.error);
                 }
+                if (job != jobOfPath.end())
+                    jobOfPath.erase(job);
             }
             bar.Update(finished);
         };
-        for (const CardJob& job : jobs) {
-            const std::string base = CardBaseName(*job.record);
-            const std::optional<fs::path> path = namer.Claim(base, error);
+        for (size_t i = 0; i < jobs.size(); ++i) {
+            const CardJob& job = jobs[i];
+            const std::optional<fs::path> path = namer.Claim(job.baseName, error);
             if (!path) {
-                fail((fs::path(*options.out) / base).string(),
+                fail((fs::path(*options.out) / job.baseName).string(),
                      "cannot make the card's file: " + error.message());
                 continue;
             }
             try {
                 const std::unique_ptr<graphics::TBitmap> card = ComposeCard(*background, job.data);
-                writers.Submit(*path, EncodeCard(*card));
+                std::vector<uint8_t> bytes = EncodeCard(*card);
+                jobOfPath.emplace(path->string(), i);
+                writers.Submit(*path, std::move(bytes));
             } catch (const std::exception& failure) {
+                jobOfPath.erase(path->string());
                 namer.Release(*path);
                 fail(path->string(), failure.what());
             }
@@ -421,8 +576,12 @@ int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
     }
     const double seconds = bar.ElapsedSeconds();
     bar.Finish();
-    PrintSummary(totals, *options.out, seconds, io);
-    return totals.damaged == 0 && totals.failed == 0 ? kExitSuccess : kExitFailure;
+    PrintSummary(totals, options, seconds, io);
+    bool sentLogWritten = true;
+    if (options.sentLog)
+        sentLogWritten = WriteSentLog(options, jobs, written, io);
+    return totals.damaged == 0 && totals.failed == 0 && sentLogWritten ? kExitSuccess
+                                                                       : kExitFailure;
 }
 
 // ---- One card from options --------------------------------------------------------------------
@@ -496,6 +655,8 @@ void PrintCardHelp(std::ostream& stream) {
     stream << "\nOne card per contact of the log, named DIR/CALL_QSO_DATE_TIME_ON.jpg; a name\n"
               "taken already gets _2, _3 and so on. The own station comes from the profile;\n"
               "a contact's STATION_CALLSIGN (else OPERATOR) replaces the own call sign.\n"
+              "With --per-card N, contacts with the same station and own call share a card,\n"
+              "oldest first, N at most; the card is named after its first contact.\n"
               "Without --background the blank card is used, looked for in this order:\n";
     for (const fs::path& candidate : BlankCardCandidates(ExecutablePath())) {
         stream << "  " << candidate.string();
@@ -503,8 +664,18 @@ void PrintCardHelp(std::ostream& stream) {
             stream << " (in the current folder)";
         stream << '\n';
     }
-    stream << "Exit status: 0 when every card was written, 1 when one was not (a damaged\n"
-              "record included), 2 for a wrong command line.\n";
+    stream << "\nThe QSL round trip: export the log from your logger, make the cards of the\n"
+              "contacts not sent yet and a sent log of them, print the cards, then import\n"
+              "the sent log into the logger, which marks those contacts sent:\n"
+              "  velmora-card --adif export.adi --out cards --only-unsent --per-card 4 \\\n"
+              "               --sent-log sent.adi\n"
+              "The sent log holds each contact's CALL, QSO_DATE, TIME_ON, BAND, FREQ, MODE,\n"
+              "SUBMODE, STATION_CALLSIGN, OPERATOR, SAT_NAME and PROP_MODE as read, with\n"
+              "QSL_SENT Y, QSLSDATE today (UTC) and QSL_SENT_VIA B. The log itself is never\n"
+              "written; an existing sent log is kept unless --overwrite is given.\n"
+              "\nExit status: 0 when every card was written, 1 when one was not (a damaged\n"
+              "record included) or the sent log could not be written, 2 for a wrong command\n"
+              "line.\n";
 }
 
 int RunCards(std::span<const std::string> args, CommandIo& io) {

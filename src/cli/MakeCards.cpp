@@ -4,6 +4,8 @@
 #include "graphics/Stream.h"
 #include "graphics/Tools.h"
 #include "jpeg/JPEGImage.h"
+#include "platform/Ascii.h"
+#include "qsl/Queue.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -111,12 +113,73 @@ Contact ContactFromRecord(const adif::Record& record, std::string_view datePatte
     contact.mode = submode.empty() ? record.Value("MODE") : submode;
     // The call sign used on the air for this contact is the station's; a log that names only
     // the operator gives that call.
-    const std::string_view stationCall = record.Value("STATION_CALLSIGN");
-    contact.ownCall = stationCall.empty() ? record.Value("OPERATOR") : stationCall;
+    contact.ownCall = qsl::OwnCall(record);
+    contact.band = card::TrimBlanks(record.Value("BAND"));
+    contact.satellite = card::TrimBlanks(record.Value("SAT_NAME"));
+    contact.qslVia = card::TrimBlanks(record.Value("QSL_VIA"));
+    contact.qslMessage = card::TrimBlanks(record.Value("QSLMSG"));
+    contact.qslReceived = platform::EqualNoCase(card::TrimBlanks(record.Value("QSL_RCVD")), "Y");
     return contact;
 }
 
 card::CardData CardDataFor(const Contact& contact, const velmora::StationProfile& profile) {
+    return CardDataFor(std::span(&contact, 1), profile, QslRequest::None);
+}
+
+namespace {
+
+std::string FrequencyCell(const Contact& contact) {
+    return contact.frequency.empty() ? contact.band : contact.frequency;
+}
+
+// The first non-empty value of a member across the contacts.
+std::string FirstGiven(std::span<const Contact> contacts, std::string Contact::*member) {
+    for (const Contact& contact : contacts) {
+        if (!(contact.*member).empty())
+            return contact.*member;
+    }
+    return {};
+}
+
+void AddCardExtras(card::CardData& data, std::span<const Contact> contacts, QslRequest request) {
+    const bool anyFrequency = std::any_of(contacts.begin(), contacts.end(),
+                                          [](const Contact& c) { return !c.frequency.empty(); });
+    const bool anyBand = std::any_of(contacts.begin(), contacts.end(),
+                                     [](const Contact& c) { return !c.band.empty(); });
+    if (!anyFrequency && anyBand)
+        data.frequencyColumn = card::FrequencyColumn::Band;
+    data.frequency = FrequencyCell(contacts.front());
+    const size_t rows = std::min(contacts.size(), card::kMaxTableRows);
+    for (size_t i = 1; i < rows; ++i) {
+        const Contact& c = contacts[i];
+        data.moreRows.push_back(
+            card::ContactRow{c.station, c.date, c.utc, FrequencyCell(c), c.rst, c.mode});
+    }
+    data.contactedOperator = FirstGiven(contacts, &Contact::operatorName);
+    if (const std::string message = FirstGiven(contacts, &Contact::qslMessage); !message.empty())
+        data.thanks = message;
+    if (request == QslRequest::PseTnx) {
+        const bool allReceived = std::all_of(contacts.begin(), contacts.end(),
+                                             [](const Contact& c) { return c.qslReceived; });
+        data.thanks += allReceived ? " TNX QSL" : " PSE QSL";
+    }
+    data.qslVia = FirstGiven(contacts, &Contact::qslVia);
+    std::vector<std::string> satellites;
+    for (const Contact& contact : contacts) {
+        if (!contact.satellite.empty() &&
+            std::find(satellites.begin(), satellites.end(), contact.satellite) == satellites.end())
+            satellites.push_back(contact.satellite);
+    }
+    for (const std::string& name : satellites)
+        data.satellite += (data.satellite.empty() ? "" : ", ") + name;
+}
+
+} // namespace
+
+card::CardData CardDataFor(std::span<const Contact> contacts,
+                           const velmora::StationProfile& profile, QslRequest request) {
+    static const Contact kNobody;
+    const Contact& contact = contacts.empty() ? kNobody : contacts.front();
     card::CardData data;
     data.callSign = contact.ownCall.empty() ? profile.CALLID : contact.ownCall;
     data.operatorName = profile.Name;
@@ -139,6 +202,8 @@ card::CardData CardDataFor(const Contact& contact, const velmora::StationProfile
     data.textColor = graphics::clBlack;
     // The main window's call-sign font as it starts: the card canvas's face and style.
     data.callIdFont = card::StartingCallIdFont(graphics::TFont());
+    if (!contacts.empty())
+        AddCardExtras(data, contacts, request);
     return data;
 }
 

@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -45,7 +46,16 @@ struct Contact {
     std::string rst;          // RST_SENT
     std::string mode;         // SUBMODE when present, else MODE
     std::string ownCall;      // STATION_CALLSIGN or OPERATOR; empty: the profile's call sign
+    std::string band;         // BAND as written ("20m"), shown when the card has no FREQ
+    std::string satellite;    // SAT_NAME
+    std::string qslVia;       // QSL_VIA: the station's QSL manager
+    std::string qslMessage;   // QSLMSG: replaces the profile's thanks text
+    bool qslReceived = false; // QSL_RCVD is Y
 };
+
+// Whether the thanks line asks for the other station's card (" PSE QSL") or thanks for it
+// (" TNX QSL").
+enum class QslRequest { None, PseTnx };
 
 // The default layout of a formatted date.
 inline constexpr std::string_view kDefaultDateFormat = "YYYY-MM-DD";
@@ -67,6 +77,15 @@ Contact ContactFromRecord(const adif::Record& record, std::string_view datePatte
 // contact's own call when one is given), the contact, black text and the window's starting
 // call-sign font (the card canvas's face and style, 24 points, black).
 card::CardData CardDataFor(const Contact& contact, const velmora::StationProfile& profile);
+
+// A card confirming several contacts with one station, oldest first (at most
+// card::kMaxTableRows): the first fills the card as above, the others add table rows. The
+// fourth column shows the band when no contact has a frequency (and a contact without one shows
+// its band in any case); the operator's name, QSL message and manager come from the first
+// contact that has one, the satellite line names every satellite used. With PseTnx the thanks
+// line ends " PSE QSL" unless every contact's card has been received (" TNX QSL").
+card::CardData CardDataFor(std::span<const Contact> contacts,
+                           const velmora::StationProfile& profile, QslRequest request);
 
 // ---- File names.
 

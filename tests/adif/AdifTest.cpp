@@ -2,6 +2,10 @@
 // records with their positions, and the XML form.
 #include "adif/Adif.h"
 
+#include "adif/AdiWriter.h"
+#include "adif/Encoding.h"
+
+#include <chrono>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -147,6 +151,140 @@ TEST(AdiTest, ATruncatedFileDamagesTheLastRecord) {
     }
 }
 
+// ---- Logs as other programs write them --------------------------------------------------
+
+TEST(AdiTest, EndOfFileMarkersAfterTheLastRecordAreNoDamage) {
+    // LoTW ends its reports with <APP_LoTW_EOF>, other writers with <EOF>.
+    for (const std::string ending : {"<APP_LoTW_EOF>\n", "<EOF>", "\n<eof>\n<APP_X_END>"}) {
+        SCOPED_TRACE(ending);
+        const std::vector<Record> records =
+            ParseAdi("<EOH>\n<CALL:6>DL1ABC<EOR>\n<CALL:5>G4XYZ<EOR>\n" + ending);
+        ASSERT_EQ(records.size(), 2u);
+        EXPECT_FALSE(records[1].Damaged()) << records[1].damage;
+    }
+    // Inside a record, or before another record, a tag without a length still damages.
+    const std::vector<Record> inside = ParseAdi("<CALL:6>DL1ABC<EOF><EOR><CALL:1>A<EOR>");
+    ASSERT_EQ(inside.size(), 2u);
+    EXPECT_TRUE(inside[0].Damaged());
+    EXPECT_FALSE(inside[1].Damaged());
+    const std::vector<Record> between = ParseAdi("<CALL:6>DL1ABC<EOR><BAD><CALL:1>A<EOR>");
+    ASSERT_EQ(between.size(), 2u);
+    EXPECT_TRUE(between[1].Damaged());
+    // A field after the marker opens a record that never ends: damaged.
+    const std::vector<Record> after = ParseAdi("<CALL:6>DL1ABC<EOR><EOF><CALL:1>A");
+    ASSERT_EQ(after.size(), 2u);
+    EXPECT_TRUE(after[1].Damaged());
+}
+
+TEST(AdiTest, LengthsCountedInCharactersAreReadAsCharacters) {
+    // "Jörg" and "Zoë" with their character counts: the byte reading would cut the last letter
+    // or end inside the two-byte letter.
+    const std::vector<Record> records =
+        ParseAdi("<CALL:6>DL1ABC <NAME:4>J\xC3\xB6rg <QTH:3>Zo\xC3\xAB"
+                 "<NAME_2:2>\xC3\xA9t\n<EOR>");
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].Value("NAME"), "J\xC3\xB6rg");
+    EXPECT_EQ(records[0].Value("QTH"), "Zo\xC3\xAB");
+    EXPECT_EQ(records[0].Value("NAME_2"), "\xC3\xA9t");
+    // Byte lengths that are right stay right, with text after the data or without.
+    const std::vector<Record> bytes =
+        ParseAdi("<NAME:5>J\xC3\xB6rg extra <QTH:6>Zo\xC3\xAB<x<MODE:2>CW<EOR>");
+    ASSERT_EQ(bytes.size(), 1u);
+    EXPECT_EQ(bytes[0].Value("NAME"), "J\xC3\xB6rg");
+    EXPECT_EQ(bytes[0].Value("QTH"), "Zo\xC3\xAB<x");
+    EXPECT_EQ(bytes[0].Value("MODE"), "CW");
+    // A character reading that does not end before a tag either is not taken.
+    EXPECT_EQ(ParseAdi("<NAME:4>J\xC3\xB6rg junk<EOR>")[0].Value("NAME"), "J\xC3\xB6r");
+}
+
+TEST(LogEncodingTest, ALatin1LogIsConverted) {
+    // "Jörg" and "Müller" in Latin-1, lengths counting Latin-1 bytes (one per character).
+    const std::string latin1 =
+        "<CALL:6>DL1ABC<NAME:4>J\xF6rg<QTH:6>M\xFCller<COMMENT:3>\x80 1<EOR>";
+    EXPECT_FALSE(IsValidUtf8(latin1));
+    const DecodedText decoded = DecodeLogText(latin1);
+    EXPECT_EQ(decoded.encoding, TextEncoding::Latin1);
+    const std::vector<Record> records = ParseLog("log.adi", latin1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_FALSE(records[0].Damaged()) << records[0].damage;
+    EXPECT_EQ(records[0].Value("NAME"), "J\xC3\xB6rg");
+    EXPECT_EQ(records[0].Value("QTH"), "M\xC3\xBCller");
+    EXPECT_EQ(records[0].Value("COMMENT"), "\xE2\x82\xAC 1"); // 0x80 is the euro sign
+    // UTF-8 is left alone; overlong forms and surrogates are not UTF-8.
+    EXPECT_EQ(DecodeLogText("J\xC3\xB6rg").encoding, TextEncoding::Utf8);
+    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));
+    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));
+    EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));
+    EXPECT_TRUE(IsValidUtf8("\xF0\x9F\x93\xBB"));
+}
+
+TEST(AdiWriterTest, WhatIsWrittenReadsBackTheSame) {
+    AdiWriter writer("Test export", "TEST", "1.0", "20261210 120000");
+    writer.Field("CALL", "DL1ABC");
+    writer.Field("NAME", "J\xC3\xB6rg <3");
+    writer.Field("COMMENT", "");
+    writer.EndRecord();
+    writer.Field("CALL", "G4XYZ");
+    writer.EndRecord();
+    const std::vector<Record> records = ParseAdi(writer.Text());
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].Value("NAME"), "J\xC3\xB6rg <3");
+    ASSERT_NE(records[0].Find("COMMENT"), nullptr);
+    EXPECT_EQ(records[0].Find("PROGRAMID"), nullptr); // the header is no record
+    EXPECT_EQ(records[1].Value("CALL"), "G4XYZ");
+    EXPECT_NE(writer.Text().find("<ADIF_VER:5>3.1.4"), std::string::npos);
+}
+
+// ---- Hostile logs --------------------------------------------------------------------------
+
+// Each must end quickly with a damaged record or none, never a crash or a runaway.
+TEST(HostileLogTest, HugeLengthsAndTagsEndWithAShortMessage) {
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<Record> huge = ParseAdi("<CALL:2147483648>DL1ABC<EOR>");
+    ASSERT_EQ(huge.size(), 1u);
+    EXPECT_NE(huge[0].damage.find("past the end"), std::string::npos);
+
+    std::string bigTag = "<CALL:6>DL1ABC<EOR><" + std::string(1 << 20, 'A') + "><EOR>";
+    std::vector<Record> records = ParseAdi(bigTag);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_TRUE(records[1].Damaged());
+    EXPECT_LT(records[1].damage.size(), 100u); // the tag is quoted, not copied whole
+
+    // A megabyte of '<' and of '&' is read in one pass, not once per character.
+    records = ParseAdi(std::string(1 << 20, '<') + ">");
+    EXPECT_TRUE(records.empty() || records[0].Damaged());
+    records = ParseAdx("<ADX><RECORDS><RECORD><CALL>" + std::string(1 << 20, '&') +
+                       "</CALL></RECORD></RECORDS></ADX>");
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].Value("CALL").size(), size_t(1) << 20);
+
+    // NUL bytes are data like any other; in a message they show as '?'.
+    records = ParseAdi(std::string("<CALL:3>A\0B<EOR><X\0Y><EOR>", 26));
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].Value("CALL"), std::string_view("A\0B", 3));
+    EXPECT_NE(records[1].damage.find("X?Y"), std::string::npos) << records[1].damage;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+TEST(HostileLogTest, DeepXmlAndEntityBombsAreRefusedOrLeftUnexpanded) {
+    std::string deep = "<ADX><RECORDS><RECORD><CALL>DL1ABC</CALL>";
+    for (int i = 0; i < 100000; ++i)
+        deep += "<a>";
+    std::vector<Record> records = ParseAdx(deep);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_NE(records[0].damage.find("nested more than"), std::string::npos) << records[0].damage;
+
+    // Entities of a document type are never expanded: the reference stays as it stands.
+    const std::string bomb = "<?xml version=\"1.0\"?><!DOCTYPE ADX [<!ENTITY a \"aaaaaaaaaa\">"
+                             "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]>"
+                             "<ADX><RECORDS><RECORD><CALL>DL1ABC</CALL><NAME>&b;</NAME>"
+                             "</RECORD></RECORDS></ADX>";
+    records = ParseAdx(bomb);
+    ASSERT_FALSE(records.empty());
+    for (const Record& record : records)
+        EXPECT_LE(record.Value("NAME").size(), 3u);
+}
+
 // ---- The XML form -------------------------------------------------------------------------
 
 constexpr std::string_view kAdx = R"(<?xml version="1.0" encoding="UTF-8"?>
@@ -211,6 +349,18 @@ TEST(AdxTest, ATruncatedDocumentDamagesTheOpenRecord) {
     const std::vector<Record> cutTag = ParseAdx("<ADX><RECORDS><RECORD><CALL>G4XYZ</CA");
     ASSERT_EQ(cutTag.size(), 1u);
     EXPECT_TRUE(cutTag[0].Damaged());
+}
+
+TEST(AdxTest, InternationalFieldsArePreferredOverTheirPlainTwins) {
+    const std::vector<Record> records =
+        ParseAdx("<ADX><RECORDS><RECORD><CALL>UA3ABC</CALL><NAME>Ivan</NAME>"
+                 "<NAME_INTL>ÐÐ²Ð°Ð½</NAME_INTL><QTH_INTL>MÃ¼nchen</QTH_INTL>"
+                 "<QSLMSG>tnx</QSLMSG><QSLMSG_INTL></QSLMSG_INTL></RECORD></RECORDS></ADX>");
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].Value("NAME"), "ÐÐ²Ð°Ð½");
+    EXPECT_EQ(records[0].Value("QTH"), "MÃ¼nchen"); // stands in for a missing plain field
+    EXPECT_EQ(records[0].Value("QSLMSG"), "tnx");   // an empty twin changes nothing
+    EXPECT_EQ(records[0].Value("NAME_INTL"), "ÐÐ²Ð°Ð½");
 }
 
 TEST(LogFormatTest, XmlByEndingOrDeclaration) {

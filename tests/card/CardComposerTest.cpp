@@ -337,6 +337,175 @@ TEST(CardLayout, TheTableUsesTheFontSizeTheCanvasHadOnEntry) {
                             {"rig", 50, 130, "RIG: ", Overlay(8, graphics::clBlack)}));
 }
 
+// ---- Several contacts, band, satellite and QSL manager --------------------------------------
+
+// SampleCard() confirming `rows` contacts, with a satellite, a QSL manager and a thanks text
+// long enough to run across the card.
+CardData SeveralContacts(size_t rows) {
+    CardData d = SampleCard();
+    d.thanks = "73 and thanks for the many contacts on the satellites this year";
+    d.satellite = "AO-7, SO-50";
+    d.qslVia = "w1xyz";
+    for (size_t i = 1; i < rows; ++i)
+        d.moreRows.push_back({"w1aw", "2024-05-0" + std::to_string(i + 1),
+                              "0" + std::to_string(i) + "00", "7.0" + std::to_string(i),
+                              "5" + std::to_string(i) + "9", i % 2 ? "CW" : "SSB"});
+    return d;
+}
+
+// Every text of SeveralContacts(rows) where the overlay puts it for that many rows.
+std::vector<ExpectedText> SeveralLayout(const CardData& d) {
+    const size_t rows = std::min<size_t>(1 + d.moreRows.size(), card::kMaxTableRows);
+    const card::TableLayout layout = card::LayoutTable(rows);
+    const TColor c = d.textColor;
+    const FontDescription small = Overlay(8, c);
+    std::vector<ExpectedText> texts = SampleLayout(d);
+    // The table and the thanks line move; the station block stays.
+    texts.erase(std::remove_if(texts.begin(), texts.end(),
+                               [](const ExpectedText& e) { return e.y >= 230; }),
+                texts.end());
+    texts.push_back(
+        {"thanks", 50, layout.thanksY, "BOB, " + card::UpperCase(d.thanks), Overlay(10, c)});
+    texts.push_back({"satellite", 50, card::kSatelliteY, "Sat: " + d.satellite, small});
+    texts.push_back({"QSL via", 320, 115, "QSL via " + card::UpperCase(d.qslVia), small});
+    const int header = layout.top + layout.headerInset;
+    const char* headers[] = {"Confirming QSO With", "Date", "UTC", "MHz", "RST", "Mode"};
+    const int headerX[] = {55, 205, 270, 340, 400, 435};
+    for (int i = 0; i < 6; ++i)
+        texts.push_back(
+            {std::string("header ") + headers[i], headerX[i], header, headers[i], small});
+    for (size_t r = 0; r < rows; ++r) {
+        const card::ContactRow row =
+            r == 0 ? card::ContactRow{d.contactedStation, d.date, d.utc, d.frequency, d.rst, d.mode}
+                   : d.moreRows[r - 1];
+        const int y =
+            layout.top + layout.headerHeight + int(r) * layout.rowHeight + layout.textInset;
+        const std::string n = " of row " + std::to_string(r + 1);
+        texts.push_back({"station" + n, 90, y, card::UpperCase(row.contactedStation), small});
+        texts.push_back({"date" + n, 185, y, row.date, small});
+        texts.push_back({"UTC" + n, 265, y, row.utc, small});
+        texts.push_back({"MHz" + n, 325, y, card::FrequencyField(row.frequency), small});
+        texts.push_back({"RST" + n, 395, y, row.rst, small});
+        texts.push_back({"mode" + n, 435, y, row.mode, small});
+    }
+    return texts;
+}
+
+bool OnRowsTableLine(const card::TableLayout& layout, size_t rows, int x, int y) {
+    const bool inRows = y >= layout.top && y <= 299;
+    const bool inColumns = x >= 50 && x <= 469;
+    if (inRows && (x == 50 || x == 469 || x == 180 || x == 260 || x == 310 || x == 390 || x == 430))
+        return true;
+    if (!inColumns)
+        return false;
+    if (y == layout.top || y == 299)
+        return true;
+    for (size_t r = 0; r < rows; ++r) {
+        if (y == layout.top + layout.headerHeight + int(r) * layout.rowHeight)
+            return true;
+    }
+    return false;
+}
+
+TEST(CardTable, TheLayoutGrowsUpwardFromTheBottomEdgeWithRowsOfAtLeast15Pixels) {
+    const card::TableLayout one = card::LayoutTable(1);
+    EXPECT_EQ(one.top, 250);
+    EXPECT_EQ(one.thanksY, 230);
+    int previousTop = one.top + 1;
+    for (size_t rows = 1; rows <= card::kMaxTableRows; ++rows) {
+        SCOPED_TRACE(rows);
+        const card::TableLayout layout = card::LayoutTable(rows);
+        EXPECT_EQ(layout.top + layout.headerHeight + int(rows) * layout.rowHeight, 300);
+        EXPECT_GE(layout.rowHeight, 15);
+        EXPECT_LT(layout.top, previousTop);
+        previousTop = layout.top;
+    }
+    // More rows than a card holds are laid out as the most it holds.
+    EXPECT_EQ(card::LayoutTable(9).top, card::LayoutTable(card::kMaxTableRows).top);
+}
+
+// The cells of the texts are pairwise apart and every pixel drawn lies in a cell or on a table
+// line, for every number of rows: nothing overlaps, whatever the card holds.
+TEST(CardTable, NothingOverlapsAtAnyRowCount) {
+    for (size_t rows = 1; rows <= card::kMaxTableRows + 1; ++rows) {
+        SCOPED_TRACE(testing::Message() << rows << " rows");
+        auto card = MakeCard(kCardW, kCardH, graphics::clWhite);
+        const CardData data = SeveralContacts(rows);
+        card::DrawBoxes(card->Canvas(), data);
+        const size_t drawnRows = std::min(rows, card::kMaxTableRows);
+        const card::TableLayout layout = card::LayoutTable(drawnRows);
+
+        const std::vector<ExpectedText> texts = SeveralLayout(data);
+        const size_t stationBlock = SampleLayout(data).size() - 13; // texts that never move
+        std::vector<RECT> cells;
+        for (const ExpectedText& e : texts) {
+            EXPECT_TRUE(CellMatches(*card, graphics::clWhite, e));
+            cells.push_back(Intersect(e.Cell(), {0, 0, kCardW, kCardH}));
+        }
+        for (size_t i = 0; i < cells.size(); ++i) {
+            for (size_t j = std::max(i + 1, stationBlock); j < cells.size(); ++j) {
+                const RECT both = Intersect(cells[i], cells[j]);
+                EXPECT_TRUE(both.left == both.right || both.top == both.bottom)
+                    << texts[i].what << " overlaps " << texts[j].what;
+            }
+            // A text above the table ends above its frame.
+            if (cells[i].top < layout.top) {
+                EXPECT_LE(cells[i].bottom, layout.top) << texts[i].what << " runs into the table";
+            }
+        }
+        // Bold glyphs may reach one pixel beyond their cell, as on the window's card.
+        const Pixels p = ReadAll(*card);
+        int stray = 0;
+        for (int y = 0; y < kCardH; ++y) {
+            for (int x = 0; x < kCardW; ++x) {
+                if (p.At(x, y) == graphics::clWhite || OnRowsTableLine(layout, drawnRows, x, y))
+                    continue;
+                bool inCell = false;
+                for (const RECT& c : cells)
+                    inCell = inCell ||
+                             (x >= c.left - 1 && x <= c.right && y >= c.top - 1 && y <= c.bottom);
+                if (!inCell && ++stray <= 5)
+                    ADD_FAILURE() << "stray pixel at (" << x << ", " << y << ")";
+            }
+        }
+        EXPECT_EQ(stray, 0);
+        // Every rule is drawn across the table.
+        for (size_t r = 0; r <= drawnRows; ++r) {
+            const int y =
+                r == drawnRows ? 299 : layout.top + layout.headerHeight + int(r) * layout.rowHeight;
+            EXPECT_EQ(p.At(120, y), data.textColor) << "rule at " << y;
+        }
+        EXPECT_EQ(p.At(120, layout.top), data.textColor);
+        EXPECT_EQ(p.At(120, layout.top - 1), graphics::clWhite);
+    }
+}
+
+TEST(CardTable, WithoutFrequenciesTheColumnShowsTheBand) {
+    auto card = MakeCard(kCardW, kCardH, graphics::clWhite);
+    CardData data;
+    data.frequency = "20m";
+    data.frequencyColumn = card::FrequencyColumn::Band;
+    card::DrawBoxes(card->Canvas(), data);
+    const FontDescription small = Overlay(8, graphics::clBlack);
+    EXPECT_TRUE(CellMatches(*card, graphics::clWhite, {"band header", 340, 255, "Band", small}));
+    EXPECT_TRUE(CellMatches(*card, graphics::clWhite, {"band", 325, 280, "20m      ", small}));
+    EXPECT_FALSE(CellMatches(*card, graphics::clWhite, {"MHz header", 340, 255, "MHz", small}));
+}
+
+TEST(CardTable, EmptyExtrasLeaveTheWindowsCardAlone) {
+    // A card without the log's extras is the window's card, pixel for pixel.
+    auto plain = MakeCard(kCardW, kCardH, graphics::clWhite);
+    card::DrawBoxes(plain->Canvas(), SampleCard());
+    CardData extras = SampleCard();
+    extras.satellite = "";
+    extras.qslVia = "";
+    extras.moreRows.clear();
+    extras.frequencyColumn = card::FrequencyColumn::MHz;
+    auto same = MakeCard(kCardW, kCardH, graphics::clWhite);
+    card::DrawBoxes(same->Canvas(), extras);
+    EXPECT_EQ(ReadAll(*plain).values, ReadAll(*same).values);
+}
+
 // ---- Thanks line ------------------------------------------------------------------------------
 
 struct ThanksCase {

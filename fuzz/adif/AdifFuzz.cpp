@@ -1,0 +1,58 @@
+// libFuzzer target of the ADIF readers: the input is read as a tagged log, as an XML log and as
+// velmora-card reads a file (encoding check and format choice); what is read is grouped onto
+// cards, and the sent log written for it must read back with the same identifying fields.
+// Readers report damage in their records and never throw; anything that escapes is a finding.
+#include "adif/Adif.h"
+#include "adif/Encoding.h"
+#include "qsl/Queue.h"
+#include "qsl/SentLog.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+void CheckSentLogReadsBack(const std::vector<adif::Record>& records) {
+    std::vector<const adif::Record*> sound;
+    for (const adif::Record& record : records) {
+        if (!record.Damaged())
+            sound.push_back(&record);
+    }
+    size_t contacts = 0;
+    for (const qsl::CardContacts& card : qsl::GroupContacts(sound, 4)) {
+        if (card.contacts.empty() || card.contacts.size() > 4)
+            std::abort();
+        contacts += card.contacts.size();
+    }
+    if (contacts != sound.size())
+        std::abort(); // every contact lands on exactly one card
+    const std::vector<adif::Record> back =
+        adif::ParseAdi(qsl::SentLogText(sound, "20261210", "20261210 120000"));
+    if (back.size() != sound.size())
+        std::abort();
+    for (size_t i = 0; i < back.size(); ++i) {
+        if (back[i].Damaged())
+            std::abort();
+        for (const std::string_view name : qsl::kIdentifyingFields) {
+            const adif::Field* field = sound[i]->Find(name);
+            if (field != nullptr && back[i].Value(name) != field->value)
+                std::abort();
+        }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    adif::ParseAdi(text);
+    adif::ParseAdx(text);
+    const adif::DecodedText decoded = adif::DecodeLogText(text);
+    if (!adif::IsValidUtf8(decoded.text))
+        std::abort(); // the conversion always gives UTF-8
+    CheckSentLogReadsBack(adif::ParseLog("log.adi", decoded.text));
+    return 0;
+}

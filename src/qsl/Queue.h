@@ -1,0 +1,49 @@
+// Which contacts of a log get a card, and which contacts share one: the rules that every way
+// of sending cards (single cards, label sheets) applies in the same way.
+//
+// A contact's QSL_SENT (ADIF: Y yes, N no, R requested, Q queued, I ignore) selects it; contacts
+// with the same station (CALL) made under the same own call (STATION_CALLSIGN, else OPERATOR)
+// are confirmed together, oldest first, up to a number per card.
+#pragma once
+
+#include "adif/Adif.h"
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qsl {
+
+enum class SentSelection {
+    All,    // every contact
+    Unsent, // not those marked sent (Y) or not to be confirmed (I)
+    Queued, // only those requested (R) or queued (Q)
+};
+
+bool IsSelected(const adif::Record& record, SentSelection selection);
+
+// The call sign the own station used for the contact: STATION_CALLSIGN, else OPERATOR, with
+// blanks around it dropped; empty when the log names neither.
+std::string_view OwnCall(const adif::Record& record);
+
+// When the contact was made, for ordering: QSO_DATE and TIME_ON as "YYYYMMDDHHMMSS". A missing
+// or malformed date sorts after every date, a missing time after every time of its day.
+std::string ContactTime(const adif::Record& record);
+
+// The contacts of one card, oldest first.
+struct CardContacts {
+    std::vector<const adif::Record*> contacts;
+};
+
+inline constexpr size_t kMaxContactsPerCard = 5;
+
+// Splits contacts into cards: one group per station and own call (compared without letter case
+// or surrounding blanks), each ordered oldest first (contacts of the same time keep the log's
+// order) and cut into cards of at most perCard (1 to kMaxContactsPerCard). Cards come in the
+// order their station first appears in contacts.
+std::vector<CardContacts> GroupContacts(std::span<const adif::Record* const> contacts,
+                                        size_t perCard);
+
+} // namespace qsl
