@@ -3,6 +3,7 @@
 #include "platform/Ascii.h"
 
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
