@@ -31,7 +31,7 @@ std::string LargeLog(int count) {
         };
         field("CALL", call);
         field("QSO_DATE", date);
-        field("TIME_ON", std::to_string(1000 + i % 1300));
+        field("TIME_ON", std::to_string(10000 + (i / 60) % 24 * 100 + i % 60).substr(1));
         field("FREQ", kFreqs[i % 5]);
         field("MODE", kModes[i % 4]);
         field("RST_SENT", "599");

@@ -73,7 +73,7 @@ std::string LargeLog(int count) {
                                  char('A' + (i / 676) % 26);
         const std::string date = "20" + std::to_string(10 + i % 15) + "0" +
                                  std::to_string(1 + i % 9) + std::to_string(10 + i % 18);
-        const std::string time = std::to_string(1000 + i % 1300);
+        const std::string time = std::to_string(10000 + (i / 60) % 24 * 100 + i % 60).substr(1);
         const std::string freq = kFreqs[i % 5];
         const std::string mode = kModes[i % 4];
         const auto field = [&](const char* name, const std::string& value) {
