@@ -107,6 +107,11 @@ void TForm1::CreateControls() {
 void TForm1::CreateMenus() {
     MainMenu1 = toolkit::NewMainMenu(this, "MainMenu1");
     QMenu* file = toolkit::AddMenu(MainMenu1, "File1", "&File");
+    toolkit::AddItem(file,
+                     {"OpenLog1", "Open &Log...", ShortCut('L', scCtrl),
+                      "Fill the contact fields from a contact of your log"},
+                     [this] { OpenLog1Click(); });
+    toolkit::AddSeparator(file, "N4");
     toolkit::AddItem(file, {"SaveAs1", "Save &As...", toolkit::scNone, "Save your QSL Card"},
                      [this] { Save1Click(); });
     toolkit::AddSeparator(file, "N3");

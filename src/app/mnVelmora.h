@@ -6,6 +6,7 @@
 
 #include "app/CardSession.h"
 #include "app/PictureHistory.h"
+#include "app/loglist/ContactListWindow.h"
 #include "app/print/PrintSession.h"
 #include "app/toolkit/Controls.h"
 #include "app/toolkit/Dialogs.h"
@@ -13,6 +14,7 @@
 #include "app/toolkit/ImageWidget.h"
 #include "profile/StationProfile.h"
 
+#include <QPointer>
 #include <memory>
 #include <string>
 
@@ -57,6 +59,10 @@ class TForm1 : public toolkit::TForm, public CardSession {
     toolkit::TSavePictureDialog SavePictureDialog1;
     toolkit::TColorDialog ColorDialog1;
     toolkit::TFontDialog FontDialog1;
+    // Chooses the contact log (File > Open Log...).
+    toolkit::TOpenDialog OpenLogDialog;
+    // The contact list, made by the first Open Log and owned by this window.
+    QPointer<loglist::ContactListWindow> ContactList;
     // The printer, its paper and the card options, kept for the session.
     print::PrintSession Printing;
 
@@ -71,6 +77,10 @@ class TForm1 : public toolkit::TForm, public CardSession {
     void Button1Click();
     void Save1Click();
     void Exit1Click();
+    // ---- Contacts from a log (mnVelmora_Log.cpp).
+    void OpenLog1Click();
+    // Puts a contact chosen in the list into the contact fields; the own station's stay.
+    void FillContactFields(const contacts::ContactFields& fields);
     // ---- Print (mnVelmora_Print.cpp).
     void Print1Click();
     void PrintSetup1Click();

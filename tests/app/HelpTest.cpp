@@ -116,7 +116,8 @@ TEST_F(HelpTest, TheShippedHelpFileCoversEveryCommandShortcutAndField) {
                              "Rem Op",      "Date",        "UTC",      "QRG",
                              "RST",         "Mode",        "QTH",      "Country",
                              "RIG",         "Thanks",      "Image",    "City",
-                             "State",       "ANT",         "ZIP",      "blankcard.jpg"})
+                             "State",       "ANT",         "ZIP",      "blankcard.jpg",
+                             "Open Log",    "Ctrl+L"})
         EXPECT_NE(text.find(word), std::string::npos) << word;
 }
 

@@ -228,7 +228,11 @@ TEST_F(MainWindowTest, MainMenuHasTheDesignedMenusItemsAndShortcuts) {
         EXPECT_EQ(menus[i]->menu()->objectName().toStdString(), titles[size_t(i)].first);
         EXPECT_EQ(menus[i]->text().toStdString(), titles[size_t(i)].second);
     }
-    ExpectItems(*menus[0]->menu(), {{"SaveAs1", "Save &As...", 0, "Save your QSL Card"},
+    // Open Log (Ctrl+L, 16460) is ours, ahead of the designed items.
+    ExpectItems(*menus[0]->menu(), {{"OpenLog1", "Open &Log...", 16460,
+                                     "Fill the contact fields from a contact of your log"},
+                                    {"N4", "-", 0, ""},
+                                    {"SaveAs1", "Save &As...", 0, "Save your QSL Card"},
                                     {"N3", "-", 0, ""},
                                     {"Print1", "&Print", 16464, ""},
                                     {"PrintSetup1", "Prin&t Setup...", 0, ""},
