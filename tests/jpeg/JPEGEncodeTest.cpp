@@ -99,8 +99,8 @@ TEST_F(JpegEncodeReference, AfterAProgressiveLoadTheCardIsCjpegProgressive) {
     }
 }
 
-// The card bitmap of the editor is device-dependent (32 bits per pixel); the encoder reads a
-// 24-bit copy of it, so the bytes are the same.
+// The card bitmap of the editor is device-dependent (32 bits per pixel); the encoder reads its
+// blue, green and red bytes in place, so the bytes are the same as from 24 bits.
 TEST_F(JpegEncodeReference, DeviceDependentCardEncodesTheSame) {
     graphics::TBitmap device;
     device.CopyFrom(&card_);
