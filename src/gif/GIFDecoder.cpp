@@ -147,7 +147,8 @@ class LZWDecoder {
         }
         if (repeat && length <= room)
             out_[at + length - 1] = out_[from];
-        const uint8_t first = out_[at];
+        // Taken from the source, not read back from the pixel just stored.
+        const uint8_t first = code < clearCode_ ? uint8_t(code) : out_[from];
         if (nextFree_ < kTableSize)
             AddEntry(first, lastPlaced_ ? lastLength_ + 1 : 0);
         prevCode_ = code;
