@@ -69,6 +69,7 @@ int PercentDone(const jpeg_progress_mgr& progress) {
 
 // ---- Source manager: the byte stream in blocks, with libjpeg's end-of-data recovery.
 
+// Reads a stream in blocks, or (without a stream) bytes already in memory in place.
 struct StreamSource {
     jpeg_source_mgr pub;
     graphics::TStream* stream;
@@ -94,9 +95,16 @@ void InitSource(j_decompress_ptr cinfo) {
     SourceOf(cinfo).startOfFile = true;
 }
 
+void InitMemorySource(j_decompress_ptr cinfo) {
+    StreamSource& source = SourceOf(cinfo);
+    source.startOfFile = source.pub.bytes_in_buffer == 0;
+}
+
 boolean FillInputBuffer(j_decompress_ptr cinfo) {
     StreamSource& source = SourceOf(cinfo);
-    int64_t count = ReadBlock(ContextOf(j_common_ptr(cinfo)), source);
+    // Bytes in memory were all given at once: asked again, the data has ended.
+    int64_t count =
+        source.stream != nullptr ? ReadBlock(ContextOf(j_common_ptr(cinfo)), source) : 0;
     if (count < 0)
         LeaveLibrary(j_common_ptr(cinfo));
     if (count == 0) {
@@ -275,7 +283,7 @@ void Decompressor::Create() {
     cinfo.progress = owner_ != nullptr ? &progress.pub : nullptr;
 }
 
-void Decompressor::AttachSource(graphics::TStream& stream) {
+void Decompressor::PrepareSource() {
     // Made once per decompressor, in the pool that lives as long as the libjpeg object.
     if (cinfo.src == nullptr) {
         StreamSource* made = AllocatePermanent<StreamSource>(j_common_ptr(&cinfo));
@@ -284,14 +292,28 @@ void Decompressor::AttachSource(graphics::TStream& stream) {
         cinfo.src = &made->pub;
     }
     StreamSource& source = SourceOf(&cinfo);
-    source.stream = &stream;
-    source.pub.init_source = InitSource;
     source.pub.fill_input_buffer = FillInputBuffer;
     source.pub.skip_input_data = SkipInputData;
     source.pub.resync_to_restart = jpeg_resync_to_restart;
     source.pub.term_source = TermSource;
+}
+
+void Decompressor::AttachSource(graphics::TStream& stream) {
+    PrepareSource();
+    StreamSource& source = SourceOf(&cinfo);
+    source.stream = &stream;
+    source.pub.init_source = InitSource;
     source.pub.bytes_in_buffer = 0;
     source.pub.next_input_byte = nullptr;
+}
+
+void Decompressor::AttachMemory(std::span<const uint8_t> bytes) {
+    PrepareSource();
+    StreamSource& source = SourceOf(&cinfo);
+    source.stream = nullptr;
+    source.pub.init_source = InitMemorySource;
+    source.pub.bytes_in_buffer = bytes.size();
+    source.pub.next_input_byte = bytes.data();
 }
 
 Compressor::Compressor(graphics::TGraphic* progressOwner) : owner_(progressOwner) {

@@ -16,6 +16,7 @@
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
 #include <exception>
 #include <jpeglib.h>
+#include <span>
 
 namespace graphics {
 class TGraphic;
@@ -97,10 +98,16 @@ class Decompressor : public CodecContext {
     void Create();
     // Reads stream from its current position (inside Run: it allocates from the library).
     void AttachSource(graphics::TStream& stream);
+    // Reads bytes in place, as the stream would give them (inside Run); they must outlive the
+    // decoding.
+    void AttachMemory(std::span<const uint8_t> bytes);
 
     jpeg_decompress_struct cinfo{};
 
   private:
+    // The source record with its callbacks; the caller sets where the bytes come from.
+    void PrepareSource();
+
     graphics::TGraphic* owner_;
     bool created_ = false;
 };

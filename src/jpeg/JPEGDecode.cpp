@@ -6,6 +6,7 @@
 #include "platform/Surface.h"
 
 #include <algorithm>
+#include <array>
 #include <exception>
 #include <jerror.h>
 #include <span>
@@ -149,22 +150,33 @@ void CmykToBgr(std::span<const uint8_t> cmyk, std::span<uint8_t> bgr, size_t wid
     }
 }
 
-// Reads every output row into its place in target, one row per call.
+// Output rows asked of the library per call; it gives at most one row group per call.
+constexpr JDIMENSION kRowsPerCall = 16;
+
+// Reads every output row into its place in target, in batches of rows written in place (one
+// row at a time through a conversion row for CMYK).
 void ReadRows(codec::Decompressor& decoder, graphics::TBitmap& target, RowLayout layout) {
     jpeg_decompress_struct& cinfo = decoder.cinfo;
     const size_t width = cinfo.output_width;
     const size_t libraryRowBytes = width * size_t(cinfo.output_components);
     const size_t bitmapRowBytes = layout == RowLayout::Indices ? width : 3 * width;
     std::vector<uint8_t> cmykRow(layout == RowLayout::Cmyk ? libraryRowBytes : 0);
+    const JDIMENSION perCall = layout == RowLayout::Cmyk ? 1 : kRowsPerCall;
+    std::array<JSAMPROW, kRowsPerCall> addresses{};
 
     while (cinfo.output_scanline < cinfo.output_height) {
-        const std::span<uint8_t> row = target.RowAddress(int(cinfo.output_scanline));
-        if (row.size() < bitmapRowBytes ||
-            (layout != RowLayout::Cmyk && row.size() < libraryRowBytes))
-            throw graphics::EInvalidGraphic("Bitmap image is not valid");
-        JSAMPROW address = layout == RowLayout::Cmyk ? cmykRow.data() : row.data();
+        const JDIMENSION first = cinfo.output_scanline;
+        const JDIMENSION count = std::min(perCall, cinfo.output_height - first);
+        std::span<uint8_t> row;
+        for (JDIMENSION i = 0; i < count; ++i) {
+            row = target.RowAddress(int(first + i));
+            if (row.size() < bitmapRowBytes ||
+                (layout != RowLayout::Cmyk && row.size() < libraryRowBytes))
+                throw graphics::EInvalidGraphic("Bitmap image is not valid");
+            addresses[i] = layout == RowLayout::Cmyk ? cmykRow.data() : row.data();
+        }
         JDIMENSION done = 0;
-        codec::Run(decoder, [&] { done = jpeg_read_scanlines(&cinfo, &address, 1); });
+        codec::Run(decoder, [&] { done = jpeg_read_scanlines(&cinfo, addresses.data(), count); });
         if (done == 0)
             break; // cannot happen with a source that never suspends; finish will complain
         if (layout == RowLayout::Cmyk)
@@ -188,10 +200,10 @@ void TJPEGImage::Decode(graphics::TBitmap& target) {
     codec::Decompressor decoder(this);
     decoder.Create();
     jpeg_decompress_struct& cinfo = decoder.cinfo;
-    graphics::TMemoryStream& bytes = *data_->Bytes;
-    bytes.SetPosition(0);
+    // The bytes are read in place; a filled record never changes while pictures share it.
+    const std::span<const uint8_t> bytes = data_->Bytes->Memory();
     codec::Run(decoder, [&] {
-        decoder.AttachSource(bytes);
+        decoder.AttachMemory(bytes);
         jpeg_read_header(&cinfo, TRUE);
     });
     const RowLayout layout = ConfigureOutput(cinfo, eightBitOutput_);

@@ -1,40 +1,58 @@
 // Encoding: a bitmap into JFIF bytes, with libjpeg's defaults (YCbCr 2x2/1x1/1x1, the Annex K
-// tables scaled to the picture's quality, baseline or the simple progressive script), the float
-// DCT, and the rows read in place from a 24-bit copy in blue, green, red order.
+// tables scaled to the picture's quality, baseline or the simple progressive script) and the
+// float DCT. 24- and 32-bit storage (the card is a 32-bit device bitmap) goes to the library as
+// it lies in memory, blue, green, red (and unused); any other format is converted to a 24-bit
+// copy first.
 #include "jpeg/JPEGCodec.h"
 #include "jpeg/JPEGImage.h"
+#include "platform/GdiObjects.h"
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace jpeg {
 
 namespace {
 
-// The address of every row of a 24-bit bitmap, top row first. The bitmap must not change while
-// the table is in use.
-std::vector<JSAMPROW> RowTable(graphics::TBitmap& bitmap) {
-    const int height = bitmap.Height();
-    const size_t rowBytes = size_t(bitmap.Width()) * 3;
-    std::vector<JSAMPROW> rows(static_cast<size_t>(height));
-    for (int y = 0; y < height; ++y) {
-        const std::span<uint8_t> row = bitmap.RowAddress(y);
-        if (row.size() < rowBytes)
-            throw graphics::EInvalidGraphic("Bitmap image is not valid");
-        rows[size_t(y)] = row.data();
-    }
-    return rows;
-}
+// Rows handed to the library per call; the library reports progress once per call.
+constexpr JDIMENSION kRowsPerCall = 32;
 
-// Top-down storage with aligned rows goes to the library in one call; otherwise (the usual
-// bottom-up storage) one row per call, which also lets the library report progress per row.
-JDIMENSION RowsPerCall(const std::vector<JSAMPROW>& rows, JDIMENSION height) {
-    if (rows.size() < 2)
-        return height;
-    const std::ptrdiff_t stride = rows[1] - rows[0];
-    return stride > 0 && stride % 4 == 0 ? height : 1;
+// The rows of a bitmap's storage in the form the library reads, top row first.
+struct InputRows {
+    std::vector<JSAMPROW> rows;
+    J_COLOR_SPACE colorSpace = JCS_EXT_BGR;
+    int components = 3;
+};
+
+// The rows of bitmap's storage when the library can read them as they are: 24 bits, or 32 bits
+// with the standard channel masks (its fourth byte unused). libjpeg-turbo converts both with the
+// same arithmetic, so the bytes equal those of a 24-bit copy. Nothing for other storage. The
+// storage must stay unchanged while the rows are in use.
+std::optional<InputRows> StorageRows(const graphics::TBitmap& bitmap) {
+    const graphics::TBitmapImage& image = bitmap.Image();
+    if (!image.handle)
+        return std::nullopt;
+    const platform::Surface& pixels = std::as_const(*image.handle).Pixels();
+    if (pixels.Width() != bitmap.Width() || pixels.Height() != bitmap.Height() ||
+        pixels.Indexed() || pixels.IsMonochromeDevice() || pixels.Masks() != platform::kMasks888)
+        return std::nullopt;
+    InputRows input;
+    if (pixels.BitsPerPixel() == 32) {
+        input.colorSpace = JCS_EXT_BGRX;
+        input.components = 4;
+    } else if (pixels.BitsPerPixel() != 24) {
+        return std::nullopt;
+    }
+    input.rows.resize(size_t(pixels.Height()));
+    for (int y = 0; y < pixels.Height(); ++y) {
+        // The library only reads input rows; its interface just is not const.
+        input.rows[size_t(y)] = const_cast<JSAMPROW>(pixels.Row(y).data());
+    }
+    return input;
 }
 
 } // namespace
@@ -53,16 +71,22 @@ void TJPEGImage::Encode() {
     if (!cachedBitmap_ || cachedBitmap_->Width() == 0 || cachedBitmap_->Height() == 0)
         return;
 
-    cinfo.image_width = JDIMENSION(cachedBitmap_->Width());
-    cinfo.image_height = JDIMENSION(cachedBitmap_->Height());
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_EXT_BGR;
-
-    // The cached bitmap itself stays as it is, whatever its format.
+    // The encoder reads the storage the bitmap shares with this one, which a listener drawing
+    // on the cached bitmap meanwhile would only part from it (copy on write), never change.
     graphics::TBitmap source;
     source.CopyFrom(cachedBitmap_.get());
-    source.SetPixelFormat(graphics::pf24bit);
+    std::optional<InputRows> input = StorageRows(source);
+    if (!input) {
+        source.SetPixelFormat(graphics::pf24bit);
+        input = StorageRows(source);
+        if (!input)
+            throw graphics::EInvalidGraphic("Bitmap image is not valid");
+    }
 
+    cinfo.image_width = JDIMENSION(source.Width());
+    cinfo.image_height = JDIMENSION(source.Height());
+    cinfo.input_components = input->components;
+    cinfo.in_color_space = input->colorSpace;
     const int quality = encodeQuality_;
     const bool progressive = progressiveOutput_;
     codec::Run(encoder, [&] {
@@ -72,7 +96,6 @@ void TJPEGImage::Encode() {
         if (progressive)
             jpeg_simple_progression(&cinfo);
     });
-    std::vector<JSAMPROW> rows = RowTable(source);
 
     // From here on a listener's EAbort ends the encoding quietly; what was written is dropped.
     bool completed = false;
@@ -80,13 +103,12 @@ void TJPEGImage::Encode() {
     try {
         Progress(graphics::psStarting, 0, false, {}, std::string());
         codec::Run(encoder, [&] { jpeg_start_compress(&cinfo, TRUE); });
-        const JDIMENSION perCall = RowsPerCall(rows, cinfo.image_height);
         while (cinfo.next_scanline < cinfo.image_height) {
             const JDIMENSION next = cinfo.next_scanline;
-            const JDIMENSION count = std::min(perCall, cinfo.image_height - next);
+            const JDIMENSION count = std::min(kRowsPerCall, cinfo.image_height - next);
+            JSAMPARRAY rows = input->rows.data() + next;
             JDIMENSION done = 0;
-            codec::Run(encoder,
-                       [&] { done = jpeg_write_scanlines(&cinfo, rows.data() + next, count); });
+            codec::Run(encoder, [&] { done = jpeg_write_scanlines(&cinfo, rows, count); });
             if (done == 0)
                 break; // cannot happen without suspension; finish will complain
         }

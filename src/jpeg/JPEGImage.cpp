@@ -23,10 +23,9 @@ struct HeaderInfo {
 HeaderInfo CheckHeader(graphics::TMemoryStream& bytes) {
     codec::Decompressor decoder;
     decoder.Create();
-    bytes.SetPosition(0);
     HeaderInfo info;
     codec::Run(decoder, [&] {
-        decoder.AttachSource(bytes);
+        decoder.AttachMemory(bytes.Memory());
         jpeg_read_header(&decoder.cinfo, TRUE);
         info.multipleScans = jpeg_has_multiple_scans(&decoder.cinfo) != 0;
     });

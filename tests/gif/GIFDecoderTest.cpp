@@ -1,12 +1,18 @@
 // The LZW image data decoder on its own: code widths, the clear, end and KwKwK cases, table
-// limits, interlaced row order, and data that ends early, late or never.
+// limits, interlaced row order, data that ends early, late or never, and sameness with the
+// reference decoder on the corpus and on random streams.
 #include "gif/GIFDecoder.h"
 
 #include "GIFTestSupport.h"
+#include "ReferenceLzw.h"
 #include "gif/GIFException.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <numeric>
+#include <random>
 #include <string>
 
 using namespace giftest;
@@ -288,4 +294,224 @@ TEST(GIFDecoder, InterlacedFrameOfFourByTwoFillsOnlyItsEightBytes) {
     DecodeImageData(reader, std::span(buffer).first(8), 4, 2, Interlace::Yes, [](const char*) {});
     EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 8), pixels);
     EXPECT_EQ(Bytes(buffer.begin() + 8, buffer.end()), Bytes(8, 0xEE));
+}
+
+// ---- Against the reference decoder ------------------------------------------------------------
+// The decoder copies strings from the pixels it has written; the reference walks the string
+// table pixel by pixel. Both must leave the same pixels, warnings, reader position and error on
+// every GIF of the corpus and on random code streams that mix valid strings with the damage a
+// file can hold.
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    Bytes pixels;
+    std::vector<std::string> warnings;
+    int64_t position = 0;
+    std::string error;
+};
+
+using DecodeFunction = void (*)(ByteReader&, std::span<uint8_t>, uint32_t, uint32_t, Interlace,
+                                const gif::WarningSink&);
+
+Outcome Run(DecodeFunction decode, std::span<const uint8_t> data, uint32_t width, uint32_t height,
+            Interlace interlace) {
+    Outcome out;
+    out.pixels.assign(size_t(width) * height, 0);
+    ByteReader reader(data);
+    const gif::WarningSink warn = [&](const char* m) { out.warnings.emplace_back(m); };
+    try {
+        decode(reader, out.pixels, width, height, interlace, warn);
+    } catch (const gif::GIFException& e) {
+        out.error = e.message();
+    }
+    out.position = reader.Position();
+    return out;
+}
+
+// Compares both decoders on one frame's image data; returns a description of the first
+// difference, or nothing.
+std::string Difference(std::span<const uint8_t> data, uint32_t width, uint32_t height,
+                       Interlace interlace) {
+    const Outcome ours = Run(&gif::DecodeImageData, data, width, height, interlace);
+    const Outcome reference =
+        Run(&giftest::reference::DecodeImageData, data, width, height, interlace);
+    if (ours.error != reference.error)
+        return "error '" + ours.error + "', reference '" + reference.error + "'";
+    if (ours.warnings != reference.warnings)
+        return std::to_string(ours.warnings.size()) + " warnings, reference " +
+               std::to_string(reference.warnings.size());
+    if (ours.position != reference.position)
+        return "reader at " + std::to_string(ours.position) + ", reference " +
+               std::to_string(reference.position);
+    const auto mismatch =
+        std::mismatch(ours.pixels.begin(), ours.pixels.end(), reference.pixels.begin());
+    if (mismatch.first != ours.pixels.end())
+        return "pixel " + std::to_string(mismatch.first - ours.pixels.begin()) + " is " +
+               std::to_string(*mismatch.first) + ", reference " + std::to_string(*mismatch.second);
+    return {};
+}
+
+struct Frame {
+    size_t offset = 0; // of the minimum code size byte
+    uint32_t width = 0;
+    uint32_t height = 0;
+    Interlace interlace = Interlace::No;
+};
+
+// Where the image data of each frame starts, by the GIF89a block layout: the header and its
+// colour table, then extensions (label and sub-blocks) and image descriptors (with their local
+// tables) until the trailer or anything else. A zero size stands for the screen's, as the
+// reader takes it.
+std::vector<Frame> FramesOf(const Bytes& file) {
+    std::vector<Frame> frames;
+    if (file.size() < 13 || file[0] != 'G' || file[1] != 'I' || file[2] != 'F')
+        return frames;
+    const auto le16 = [&](size_t at) { return uint32_t(file[at] | (file[at + 1] << 8)); };
+    const auto skipSubBlocks = [&](size_t at) {
+        while (at < file.size()) {
+            const uint8_t length = file[at++];
+            if (length == 0)
+                break;
+            at += length;
+        }
+        return at;
+    };
+    size_t at = 13;
+    if (file[10] & 0x80)
+        at += 3 * (size_t(2) << (file[10] & 7));
+    while (at < file.size()) {
+        if (file[at] == 0x21) {
+            at = skipSubBlocks(at + 2);
+        } else if (file[at] == 0x2C && at + 10 <= file.size()) {
+            Frame frame;
+            frame.width = le16(at + 5);
+            frame.height = le16(at + 7);
+            if (frame.width == 0 || frame.height == 0) {
+                frame.width = le16(6);
+                frame.height = le16(8);
+            }
+            const uint8_t packed = file[at + 9];
+            frame.interlace = (packed & 0x40) ? Interlace::Yes : Interlace::No;
+            at += 10;
+            if (packed & 0x80)
+                at += 3 * (size_t(2) << (packed & 7));
+            if (at >= file.size())
+                break;
+            frame.offset = at;
+            frames.push_back(frame);
+            at = skipSubBlocks(at + 1);
+        } else {
+            break;
+        }
+    }
+    return frames;
+}
+
+Bytes ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A code stream for minCodeSize: mostly codes the table holds (literals, strings, the next
+// free code), with clears, early end codes and arbitrary codes mixed in at the given rates (in
+// thousandths), widths as a decoder expects them.
+Bytes RandomCodes(std::mt19937& random, int minCodeSize, size_t count, unsigned clearRate,
+                  unsigned damageRate) {
+    CodeWriter writer;
+    const uint32_t clear = 1u << minCodeSize;
+    uint32_t next = 0;
+    int width = 0;
+    uint32_t limit = 0;
+    bool first = true;
+    const auto reset = [&] {
+        next = clear + 2;
+        width = minCodeSize + 1;
+        limit = 2u << minCodeSize;
+        first = true;
+    };
+    reset();
+    writer.Put(clear, width);
+    for (size_t i = 0; i < count; ++i) {
+        const unsigned roll = random() % 1000;
+        uint32_t code = 0;
+        if (roll < clearRate) {
+            writer.Put(clear, width);
+            reset();
+            continue;
+        }
+        if (roll < clearRate + damageRate / 4)
+            code = clear + 1;
+        else if (roll < clearRate + damageRate)
+            code = random() % (1u << width);
+        else if (first)
+            code = random() % clear;
+        else
+            code = random() % std::min(next + 1, 4096u);
+        writer.Put(code, width);
+        if (first) {
+            first = false;
+        } else if (next < 4096) {
+            ++next;
+            if (next >= limit && limit < 4096) {
+                limit *= 2;
+                ++width;
+            }
+        }
+    }
+    return writer.Data();
+}
+
+} // namespace
+
+TEST(GIFDecoderReference, EveryCorpusFrameDecodesTheSame) {
+    std::vector<fs::path> files;
+    for (const fs::path& root : {fs::path(VELMORA_CORPUS_DIR) / "gif",
+                                 fs::path(VELMORA_CORPUS_DIR) / "fuzz" / "go-fuzz-corpus" / "gif",
+                                 fs::path(VELMORA_TEST_DATA_DIR) / "gif"})
+        if (fs::is_directory(root))
+            for (const auto& entry : fs::recursive_directory_iterator(root))
+                if (entry.is_regular_file())
+                    files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    size_t frames = 0;
+    for (const fs::path& path : files) {
+        const Bytes file = ReadAll(path);
+        for (const Frame& frame : FramesOf(file)) {
+            // Sizes the reader refuses are no comparison of decoders.
+            if (uint64_t(frame.width) * frame.height > (uint64_t(1) << 26))
+                continue;
+            const std::span<const uint8_t> data = std::span(file).subspan(frame.offset);
+            ASSERT_EQ(Difference(data, frame.width, frame.height, frame.interlace), "")
+                << path << " frame at " << frame.offset;
+            ++frames;
+        }
+    }
+    EXPECT_GT(frames, 700u);
+}
+
+TEST(GIFDecoderReference, RandomCodeStreamsDecodeTheSame) {
+    std::mt19937 random(20240517);
+    const int sizes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 8, 8, 9, 11};
+    for (int i = 0; i < 3000; ++i) {
+        const int minCodeSize = sizes[random() % std::size(sizes)];
+        // Every third stream is clean; the others carry damage at rising rates.
+        const unsigned damage = i % 3 == 0 ? 0 : random() % 30;
+        const Bytes codes = RandomCodes(random, minCodeSize, 1 + random() % 6000,
+                                        random() % 4 == 0 ? 0 : random() % 8, damage);
+        Bytes data{uint8_t(minCodeSize)};
+        const Bytes blocks = SubBlocks(codes, 1 + random() % 255);
+        data.insert(data.end(), blocks.begin(), blocks.end());
+        // Cut short now and then: inside a sub-block, or before the terminator.
+        if (random() % 8 == 0)
+            data.resize(1 + random() % data.size());
+        data.push_back(0x3B);
+        const uint32_t width = 1 + random() % 120;
+        const uint32_t height = 1 + random() % 90;
+        const Interlace interlace = random() % 3 == 0 ? Interlace::Yes : Interlace::No;
+        ASSERT_EQ(Difference(data, width, height, interlace), "")
+            << "stream " << i << ", code size " << minCodeSize << ", " << width << " x " << height;
+    }
 }

@@ -99,8 +99,8 @@ TEST_F(JpegEncodeReference, AfterAProgressiveLoadTheCardIsCjpegProgressive) {
     }
 }
 
-// The card bitmap of the editor is device-dependent (32 bits per pixel); the encoder reads a
-// 24-bit copy of it, so the bytes are the same.
+// The card bitmap of the editor is device-dependent (32 bits per pixel); the encoder reads its
+// blue, green and red bytes in place, so the bytes are the same as from 24 bits.
 TEST_F(JpegEncodeReference, DeviceDependentCardEncodesTheSame) {
     graphics::TBitmap device;
     device.CopyFrom(&card_);
@@ -111,6 +111,102 @@ TEST_F(JpegEncodeReference, DeviceDependentCardEncodesTheSame) {
     EXPECT_EQ(Save(picture), ReadFileBytes(TestDataPath("card-q90-baseline.jpg")));
     EXPECT_EQ(picture.Bitmap().PixelFormat(), graphics::pfDevice)
         << "the cached bitmap itself is not converted";
+}
+
+// ---- Every storage layout.
+
+// A card-like picture of an odd size (rows padded, a partial last block row), in the given
+// storage: a pixel format reached from 24 bits through SetPixelFormat, or a top-down DIB
+// section. The unused fourth byte of 32-bit pixels is not zero, as drawing may leave it.
+enum class Layout { BottomUp, TopDown };
+
+void MakeStoredCard(graphics::TBitmap& target, graphics::TPixelFormat format, Layout layout) {
+    constexpr int kWidth = 101;
+    constexpr int kHeight = 67;
+    graphics::TBitmap source;
+    MakeBitmap(source, kWidth, kHeight, [](int x, int y) { return CardPixel(x * 4, y * 4); });
+    if (layout == Layout::BottomUp) {
+        target.CopyFrom(&source);
+        target.SetPixelFormat(format);
+        if (format == graphics::pf32bit)
+            for (int y = 0; y < kHeight; ++y)
+                for (int x = 0; x < kWidth; ++x)
+                    target.RowAddress(y)[size_t(4 * x + 3)] = uint8_t(x ^ y);
+        return;
+    }
+    const int bytesPerPixel = format == graphics::pf32bit ? 4 : 3;
+    platform::BITMAPINFO info;
+    info.bmiHeader.biSize = 40;
+    info.bmiHeader.biWidth = kWidth;
+    info.bmiHeader.biHeight = -kHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = uint16_t(8 * bytesPerPixel);
+    graphics::TNewBitmapImage parts;
+    parts.storage =
+        platform::CreateDIBSection(&platform::GetScreenDC(), info, platform::DIB_RGB_COLORS);
+    ASSERT_TRUE(parts.storage);
+    platform::GetObject(*parts.storage, parts.description);
+    target.InstallImage(std::move(parts));
+    for (int y = 0; y < kHeight; ++y) {
+        const std::span<const uint8_t> from = source.RowAddress(y);
+        const std::span<uint8_t> to = target.RowAddress(y);
+        for (int x = 0; x < kWidth; ++x) {
+            std::copy_n(&from[size_t(3 * x)], 3, &to[size_t(bytesPerPixel * x)]);
+            if (bytesPerPixel == 4)
+                to[size_t(4 * x + 3)] = 0xA5;
+        }
+    }
+}
+
+// The encoder reads 24- and 32-bit storage in place and converts anything else to 24 bits
+// first; whichever way it goes, the bytes are those of the picture's 24-bit copy, and those
+// bytes are pinned: the digests were recorded from the encoder that read every picture through
+// a full 24-bit copy, one row per call.
+TEST(JpegEncodeStorage, EveryLayoutEncodesAsItsTwentyFourBitCopy) {
+    struct Case {
+        graphics::TPixelFormat format;
+        Layout layout;
+        const char* md5;
+    };
+    const Case cases[] = {
+        {graphics::pf1bit, Layout::BottomUp, "85103371d55d13a6c548c4d2500aad98"},
+        {graphics::pf4bit, Layout::BottomUp, "b50ebd0b25f50bff1fafeeb09b2ff747"},
+        {graphics::pf8bit, Layout::BottomUp, "48a8b100f87eabbc0cfc116930b778d2"},
+        {graphics::pf15bit, Layout::BottomUp, "f48b6cd9aba7c8f30a6335334396099c"},
+        {graphics::pf16bit, Layout::BottomUp, "db7895a6aff4906809a282274a1cd9d2"},
+        {graphics::pf24bit, Layout::BottomUp, "401b9706bcedd57552d25684859e41de"},
+        {graphics::pf32bit, Layout::BottomUp, "401b9706bcedd57552d25684859e41de"},
+        {graphics::pfDevice, Layout::BottomUp, "401b9706bcedd57552d25684859e41de"},
+        {graphics::pf24bit, Layout::TopDown, "401b9706bcedd57552d25684859e41de"},
+        {graphics::pf32bit, Layout::TopDown, "401b9706bcedd57552d25684859e41de"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "format " << int(c.format) << " top-down "
+                                        << (c.layout == Layout::TopDown));
+        graphics::TBitmap stored;
+        MakeStoredCard(stored, c.format, c.layout);
+        jpeg::TJPEGImage picture;
+        picture.CopyFrom(&stored);
+        const std::vector<uint8_t> bytes = Save(picture);
+
+        graphics::TBitmap copy;
+        copy.CopyFrom(&stored);
+        copy.SetPixelFormat(graphics::pf24bit);
+        jpeg::TJPEGImage reference;
+        reference.CopyFrom(&copy);
+        EXPECT_EQ(bytes, Save(reference)) << FirstDifference(bytes, Save(reference));
+        EXPECT_EQ(Md5Hex(bytes), c.md5);
+        EXPECT_TRUE(picture.Bitmap().SharesImageWith(stored)) << "the bitmap is not converted";
+    }
+}
+
+TEST(JpegEncodeStorage, ProgressiveOutputFromThirtyTwoBitsIsPinnedToo) {
+    graphics::TBitmap stored;
+    MakeStoredCard(stored, graphics::pfDevice, Layout::BottomUp);
+    jpeg::TJPEGImage picture;
+    picture.ReadFromFile(CorpusPath("jpeg/ijg-jpeg-6b/testprog.jpg"));
+    picture.CopyFrom(&stored);
+    EXPECT_EQ(Md5Hex(Save(picture)), "d2860f00b8901a8cc06cc58caa4c9a67");
 }
 
 // ---- Stream layout.
