@@ -1,6 +1,5 @@
 // What the header check learns from a file's EXIF segment (the Orientation tag, read with
 // libexif), and how damaged EXIF data is ignored.
-#include "jpeg/JPEGExif.h"
 
 #include "JpegTestSupport.h"
 #include "jpeg/JPEGImage.h"
@@ -179,16 +178,6 @@ TEST(JpegExif, DamagedExifDataIsIgnored) {
         EXPECT_EQ(orientation, 1) << damage.what;
         EXPECT_EQ(DecodedRows(bytes), expected) << damage.what;
     }
-}
-
-// The reader itself, on segment data that is not even EXIF.
-TEST(JpegExif, OnlyExifSegmentDataIsParsed) {
-    EXPECT_EQ(jpeg::ExifOrientation(std::span<const unsigned char>()), 1);
-    const std::vector<uint8_t> good = ExifPayload(7);
-    EXPECT_EQ(jpeg::ExifOrientation(good), 7);
-    std::vector<uint8_t> renamed = good;
-    renamed[0] = 'e';
-    EXPECT_EQ(jpeg::ExifOrientation(renamed), 1);
 }
 
 } // namespace
