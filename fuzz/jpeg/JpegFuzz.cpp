@@ -1,7 +1,9 @@
-// libFuzzer target of the JPEG picture: load the input (the header check), decode it into a
-// bitmap as the card editor does (24-bit, or 8-bit through the quantizers, chosen by the input's
-// length), then encode that bitmap again and decode the result, which must succeed with the same
-// size. Every failure of the first two steps must be an EJPEG; anything else is a finding.
+// libFuzzer target of the JPEG picture: load the input (the header check, EXIF orientation
+// included), decode it into a bitmap as the card editor does (24-bit, or 8-bit through the
+// quantizers, chosen by the input's length), turn it upright by its orientation, then encode that
+// bitmap again and decode the result, which must succeed with the same size. Every failure of the
+// first two steps must be an EJPEG; anything else is a finding.
+#include "card/Orientation.h"
 #include "graphics/Bitmap.h"
 #include "graphics/Stream.h"
 #include "jpeg/JPEGImage.h"
@@ -52,6 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         decoded = &picture.Bitmap();
     } catch (const jpeg::EJPEG&) {
         return 0;
+    }
+    if (picture.Orientation() < 1 || picture.Orientation() > 8)
+        std::abort();
+    if (const auto upright = card::UprightCopy(picture)) {
+        const bool swapped = picture.Orientation() >= 5;
+        if (upright->Width() != (swapped ? decoded->Height() : decoded->Width()) ||
+            upright->Height() != (swapped ? decoded->Width() : decoded->Height()))
+            std::abort(); // turning keeps every pixel
     }
     if (!decoded->Empty())
         RoundTrip(*decoded);

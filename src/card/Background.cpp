@@ -1,5 +1,6 @@
 #include "card/Background.h"
 
+#include "card/Orientation.h"
 #include "graphics/Exceptions.h"
 #include "platform/Ascii.h"
 
@@ -40,8 +41,11 @@ template <typename Graphic> std::unique_ptr<Graphic> NewObject(const BackgroundO
 
 void HandOverJpeg(jpeg::TJPEGImage& jpeg, graphics::TBitmap& work, const std::string& path) {
     jpeg.ReadFromFile(path);
+    // A photo tagged with an EXIF orientation is handed over upright; any other as decoded.
+    const std::unique_ptr<graphics::TBitmap> upright = UprightCopy(jpeg);
     // The values are the caller's and are released once the bitmap has taken its copy.
-    const graphics::THandOverValues values = jpeg.ExportClipboardData();
+    const graphics::THandOverValues values =
+        upright ? upright->ExportClipboardData() : jpeg.ExportClipboardData();
     work.ImportClipboardData(values);
 }
 

@@ -29,8 +29,9 @@ BackgroundReader ReaderForFileName(std::string_view fileName);
 // The message of the error for a name with no known ending.
 std::string NotAPictureMessage(std::string_view fileName);
 
-// The JPEG object reads the file and hands its decoded picture over to the bitmap as a bitmap
-// handle with its palette, the values a clipboard would carry.
+// The JPEG object reads the file and hands its decoded picture, turned upright by the file's
+// EXIF orientation, over to the bitmap as a bitmap handle with its palette, the values a
+// clipboard would carry.
 void HandOverJpeg(jpeg::TJPEGImage& jpeg, graphics::TBitmap& work, const std::string& path);
 
 // The name of the blank card template, looked up in the current folder.

@@ -130,20 +130,16 @@ uint8_t Scale(unsigned a, unsigned b) {
     return uint8_t((a * b + 127) / 255);
 }
 
-// CMYK to blue, green, red. Adobe's applications (which mark their files with an Adobe
-// segment) store the ink amounts inverted, 255 meaning no ink; plain CMYK stores them as is.
-void CmykToBgr(std::span<const uint8_t> cmyk, std::span<uint8_t> bgr, size_t width, bool inverted) {
+// CMYK to blue, green, red. The inks are read inverted, 255 meaning no ink, as Adobe's
+// applications store them and as libjpeg's djpeg reads every four-component file, with or
+// without Adobe's marker. Taken as plain ink amounts, a file without the marker came out
+// nearly black.
+void CmykToBgr(std::span<const uint8_t> cmyk, std::span<uint8_t> bgr, size_t width) {
     for (size_t x = 0; x < width; ++x) {
-        unsigned c = cmyk[4 * x];
-        unsigned m = cmyk[4 * x + 1];
-        unsigned y = cmyk[4 * x + 2];
-        unsigned k = cmyk[4 * x + 3];
-        if (!inverted) {
-            c = 255 - c;
-            m = 255 - m;
-            y = 255 - y;
-            k = 255 - k;
-        }
+        const unsigned c = cmyk[4 * x];
+        const unsigned m = cmyk[4 * x + 1];
+        const unsigned y = cmyk[4 * x + 2];
+        const unsigned k = cmyk[4 * x + 3];
         bgr[3 * x] = Scale(y, k);
         bgr[3 * x + 1] = Scale(m, k);
         bgr[3 * x + 2] = Scale(c, k);
@@ -180,7 +176,7 @@ void ReadRows(codec::Decompressor& decoder, graphics::TBitmap& target, RowLayout
         if (done == 0)
             break; // cannot happen with a source that never suspends; finish will complain
         if (layout == RowLayout::Cmyk)
-            CmykToBgr(cmykRow, row, width, cinfo.saw_Adobe_marker != 0);
+            CmykToBgr(cmykRow, row, width);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "graphics/PictureFormats.h"
 #include "jpeg/JPEGCodec.h"
+#include "jpeg/JPEGExif.h"
 #include "jpeg/JPEGFile.h"
 #include "platform/Gdi.h"
 
@@ -16,21 +17,26 @@ struct HeaderInfo {
     bool multipleScans = false;
     int width = 0;
     int height = 0;
+    int orientation = 1;
 };
 
 // Reads the header of bytes from offset 0: fails on data that does not start with SOI and on a
-// damaged header, and reads nothing of the compressed image data.
+// damaged header, and reads nothing of the compressed image data. libjpeg keeps the APP1
+// segments for the EXIF orientation; only here, so decoding itself skips them as before.
 HeaderInfo CheckHeader(graphics::TMemoryStream& bytes) {
     codec::Decompressor decoder;
     decoder.Create();
     HeaderInfo info;
     codec::Run(decoder, [&] {
         decoder.AttachMemory(bytes.Memory());
+        jpeg_save_markers(&decoder.cinfo, kExifMarker, kExifMarkerMaxLength);
         jpeg_read_header(&decoder.cinfo, TRUE);
         info.multipleScans = jpeg_has_multiple_scans(&decoder.cinfo) != 0;
     });
     info.width = int(decoder.cinfo.image_width);
     info.height = int(decoder.cinfo.image_height);
+    // Outside the library's frame: libexif's work needs no jump point, and its memory has an owner.
+    info.orientation = ExifOrientation(decoder.cinfo.marker_list);
     return info;
 }
 
@@ -169,6 +175,7 @@ void TJPEGImage::ReadJpegBytes(int64_t count, graphics::TStream& stream) {
         progressiveOutput_ = info.multipleScans;
         data_->HeaderWidth = info.width;
         data_->HeaderHeight = info.height;
+        data_->Orientation = info.orientation;
     }
     SetPaletteModified(true);
     NotifyChanged();

@@ -63,6 +63,9 @@ class TJPEGData {
     // The frame size found by the header check at load time (0 before one succeeded).
     int HeaderWidth = 0;
     int HeaderHeight = 0;
+    // The EXIF Orientation found by the header check: 1 (shown as stored) to 8; 1 when the file
+    // has no such tag or its EXIF data is damaged.
+    int Orientation = 1;
 };
 
 class TJPEGImage : public graphics::TGraphic {
@@ -114,6 +117,9 @@ class TJPEGImage : public graphics::TGraphic {
     // Set by every successful header read: whether the file has several scans. A picture whose
     // last load was progressive encodes a progressive file.
     bool ProgressiveOutput() const { return progressiveOutput_; }
+    // The EXIF Orientation of the file last read (1 to 8, see TJPEGData::Orientation); 1 for a
+    // picture made from a bitmap. The bitmap itself is always the file's pixels as stored.
+    int Orientation() const { return data_->Orientation; }
 
     // ---- Inspection.
     const TJPEGData& Data() const { return *data_; }

@@ -3,6 +3,7 @@
 // "JPEG error #n" carrying the number of djpeg's fatal message.
 #include "JpegTestSupport.h"
 #include "jpeg/JPEGImage.h"
+#include "support/ExifJpeg.h"
 
 #include <gtest/gtest.h>
 #include <map>
@@ -132,6 +133,34 @@ TEST_P(JpegCorpusEightBit, DecodesLikeDjpegColors236) {
     }
     EXPECT_EQ(outcome.format, graphics::pf8bit);
     EXPECT_EQ(outcome.md5, c.quantizedMd5);
+}
+
+// The corpus' four-component files all carry Adobe's marker with transform 0 (plain CMYK, no
+// YCCK), so without it libjpeg delivers the very same CMYK values. djpeg reads a file with and
+// without the marker alike: its output for the original is the expected picture for the copy
+// without the marker.
+TEST(JpegCmyk, FilesWithoutAdobeMarkerDecodeAsDjpegDecodesThem) {
+    int checked = 0;
+    for (const auto& row : ReadTsv(CorpusPath("jpeg/derived-djpeg-2.1.5/RESULTS.tsv"))) {
+        if (row.size() < 9 || row[0] == "file" || row[0].find("cmyk") == std::string::npos ||
+            row[5] != "0")
+            continue;
+        const std::vector<uint8_t> original = ReadFileBytes(CorpusPath(row[0]));
+        const long adobe = FindMarker(original, 0xEE);
+        ASSERT_NE(adobe, -1) << row[0];
+        ASSERT_EQ(original[size_t(adobe) + 15], 0) << row[0] << ": transform is not plain CMYK";
+        const std::vector<uint8_t> bare = testsupport::WithoutSegments(original, 0xEE);
+        ASSERT_EQ(FindMarker(bare, 0xEE), -1);
+
+        jpeg::TJPEGImage picture;
+        graphics::TMemoryStream stream(bare);
+        picture.LoadFromStream(stream);
+        graphics::TBitmap& bitmap = picture.Bitmap();
+        EXPECT_EQ(bitmap.PixelFormat(), graphics::pf24bit) << row[0];
+        EXPECT_EQ(Md5Hex(DjpegStyleBmp(bitmap, ReadJfifDensity(bare))), row[7]) << row[0];
+        ++checked;
+    }
+    EXPECT_GE(checked, 11);
 }
 
 std::string CaseName(const testing::TestParamInfo<CorpusCase>& info) {

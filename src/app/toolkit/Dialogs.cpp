@@ -5,6 +5,7 @@
 #include "app/toolkit/ImageWidget.h"
 #include "app/toolkit/ReturnActivation.h"
 #include "app/toolkit/Style.h"
+#include "card/Orientation.h"
 #include "graphics/Graphic.h"
 #include "graphics/ImageControl.h"
 #include "graphics/PictureFormats.h"
@@ -311,6 +312,8 @@ QImage PicturePreview(const std::string& path, int width, int height) {
         // The class the format list names for the extension reads the file, as the picture
         // holder does everywhere; a broken or foreign file just shows nothing.
         image.Picture().LoadFromFile(path);
+        // A photo is previewed upright, as it becomes the card.
+        card::MakeHeldPictureUpright(image.Picture());
         if (image.Picture().HeldGraphic() == nullptr || image.Picture().HeldGraphic()->Empty())
             return {};
         image.Paint(canvas);

@@ -1,0 +1,60 @@
+#include "jpeg/JPEGExif.h"
+
+#include <algorithm>
+#include <array>
+#include <libexif/exif-data.h>
+#include <libexif/exif-utils.h>
+#include <memory>
+
+namespace jpeg {
+
+namespace {
+
+// An APP1 segment holds EXIF data when it starts with this identifier (the EXIF APP1 layout); other
+// APP1 segments (XMP) are left alone.
+constexpr std::array<unsigned char, 6> kExifIdentifier{'E', 'x', 'i', 'f', 0, 0};
+
+struct ExifDataRelease {
+    void operator()(ExifData* data) const { exif_data_unref(data); }
+};
+using ExifDataOwner = std::unique_ptr<ExifData, ExifDataRelease>;
+
+bool StartsWithExifIdentifier(std::span<const unsigned char> app1) {
+    return app1.size() >= kExifIdentifier.size() &&
+           std::equal(kExifIdentifier.begin(), kExifIdentifier.end(), app1.begin());
+}
+
+} // namespace
+
+int ExifOrientation(std::span<const unsigned char> app1) {
+    if (!StartsWithExifIdentifier(app1))
+        return 1;
+    ExifDataOwner data(exif_data_new());
+    if (!data)
+        return 1;
+    // Only read: libexif must not "repair" the tags into what the standard asks for, which would
+    // add entries of its own (a default orientation among them).
+    exif_data_unset_option(data.get(), EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
+    exif_data_load_data(data.get(), app1.data(), unsigned(app1.size()));
+
+    // The picture's own tags are in the first IFD; the second one describes the thumbnail.
+    const ExifEntry* entry = exif_content_get_entry(data->ifd[EXIF_IFD_0], EXIF_TAG_ORIENTATION);
+    if (entry == nullptr || entry->format != EXIF_FORMAT_SHORT || entry->components != 1 ||
+        entry->data == nullptr || entry->size < 2)
+        return 1;
+    const int value = exif_get_short(entry->data, exif_data_get_byte_order(data.get()));
+    return value >= 1 && value <= 8 ? value : 1;
+}
+
+int ExifOrientation(jpeg_saved_marker_ptr markers) {
+    for (jpeg_saved_marker_ptr marker = markers; marker != nullptr; marker = marker->next) {
+        if (marker->marker != kExifMarker || marker->data == nullptr)
+            continue;
+        const std::span<const unsigned char> data(marker->data, marker->data_length);
+        if (StartsWithExifIdentifier(data))
+            return ExifOrientation(data);
+    }
+    return 1;
+}
+
+} // namespace jpeg
