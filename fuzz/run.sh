@@ -2,10 +2,10 @@
 # Builds one reader's fuzz target with clang and runs it for SECONDS (default 60) on the corpus
 # seeds, one process at low priority. Exits non-zero on any crash, leak, timeout or sanitizer
 # report; the input that caused it lands in BUILD_DIR/artifacts/.
-#   bash fuzz/run.sh bmp|gif|jpeg|adif [SECONDS] [BUILD_DIR]
+#   bash fuzz/run.sh bmp|gif|jpeg|tjpeg|adif [SECONDS] [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-reader="${1:?usage: fuzz/run.sh bmp|gif|jpeg|adif [SECONDS] [BUILD_DIR]}"
+reader="${1:?usage: fuzz/run.sh bmp|gif|jpeg|tjpeg|adif [SECONDS] [BUILD_DIR]}"
 seconds="${2:-60}"
 build="${3:-build-fuzz}"
 corpus="${VELMORA_CORPUS_DIR:-$(pwd)/../shared/corpus}"
@@ -16,7 +16,7 @@ case "$reader" in
     gif)
         seed_dirs=(gif/ancell-pygif-test-suite gif/giflib/pic fuzz/go-fuzz-corpus/gif/corpus)
         limits=(-rss_limit_mb=3072 -timeout=10) ;;
-    jpeg)
+    jpeg | tjpeg)
         seed_dirs=(fuzz/go-fuzz-corpus/jpeg/corpus jpeg)
         limits=(-max_len=200000 -rss_limit_mb=2048 -timeout=20) ;;
     adif)

@@ -7,7 +7,7 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
     build-essential cmake ninja-build pkg-config git ca-certificates \
-    qt6-base-dev libgl-dev libfreetype-dev libfontconfig-dev libjpeg62-turbo-dev libgif-dev libexif-dev \
+    qt6-base-dev libgl-dev libfreetype-dev libfontconfig-dev libjpeg62-turbo-dev libturbojpeg0-dev libgif-dev libexif-dev \
     libcairo2-dev \
     fonts-liberation2 fonts-dejavu-core \
     libgtest-dev libgmock-dev googletest libbenchmark-dev \

@@ -69,8 +69,9 @@ std::shared_ptr<GdiPalette> DeviceContext::SelectPalette(std::shared_ptr<GdiPale
 // ---- The functions of Gdi.h ---------------------------------------------------------------
 
 DeviceContext& GetScreenDC() {
-    static DeviceContext screen(DeviceContext::Kind::Screen);
-    return screen;
+    // Never destroyed, like the stock objects selected into it (see GdiObjects.cpp).
+    static auto* screen = new DeviceContext(DeviceContext::Kind::Screen);
+    return *screen;
 }
 
 HDC CreateCompatibleDC(const DeviceContext* /*reference*/) {

@@ -47,13 +47,14 @@ int32_t SaturateToInt32(int64_t value) {
 // ---- FreeType ownership ---------------------------------------------------------------------
 
 // The process's one FreeType library. Faces hold it through a shared pointer, so it outlives
-// every face whatever the order of static destruction.
+// every face whatever the order of static destruction; the process's own reference is never
+// dropped.
 class FreeTypeLibrary {
   public:
     static std::shared_ptr<FreeTypeLibrary> Instance() {
-        static const std::shared_ptr<FreeTypeLibrary> instance =
-            std::make_shared<FreeTypeLibrary>();
-        return instance;
+        static const auto* instance =
+            new std::shared_ptr<FreeTypeLibrary>(std::make_shared<FreeTypeLibrary>());
+        return *instance;
     }
 
     FreeTypeLibrary() {
@@ -573,9 +574,10 @@ std::shared_ptr<RealizedFont> Realize(const FontKey& key) {
 
 class FontCache {
   public:
+    // Never destroyed: fonts held by graphics objects in static storage leave it at exit.
     static FontCache& Instance() {
-        static FontCache cache;
-        return cache;
+        static auto* cache = new FontCache();
+        return *cache;
     }
 
     std::shared_ptr<RealizedFont> Get(const FontKey& key) {

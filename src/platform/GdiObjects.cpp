@@ -82,9 +82,11 @@ struct StockObjects {
     }
 };
 
+// Made on first use and never destroyed: graphics objects in static storage release their
+// selections into the stock objects when they are destroyed at exit, whenever that is.
 StockObjects& Stock() {
-    static StockObjects stock;
-    return stock;
+    static auto* stock = new StockObjects();
+    return *stock;
 }
 
 // Face names hold at most 31 bytes; a cut never splits a UTF-8 sequence.

@@ -137,9 +137,10 @@ unsigned GetNearestPaletteIndex(const GdiPalette& palette, COLORREF color) {
 }
 
 GdiPalette& SystemPalette16() {
-    static std::shared_ptr<GdiPalette> palette =
-        std::make_shared<GdiPalette>(std::vector<PALETTEENTRY>(kVga.begin(), kVga.end()));
-    static GdiPalette& immortal = MakeImmortal(palette);
+    // Never destroyed: images in static storage still reference it at exit.
+    static auto* palette = new std::shared_ptr<GdiPalette>(
+        std::make_shared<GdiPalette>(std::vector<PALETTEENTRY>(kVga.begin(), kVga.end())));
+    static GdiPalette& immortal = MakeImmortal(*palette);
     return immortal;
 }
 

@@ -35,9 +35,10 @@ struct SectionSnapshots {
     std::vector<std::weak_ptr<Surface>> snapshots;
 };
 
+// Never destroyed: surfaces of bitmaps in static storage leave it at exit.
 SectionSnapshots& TheSectionSnapshots() {
-    static SectionSnapshots registry;
-    return registry;
+    static auto* registry = new SectionSnapshots();
+    return *registry;
 }
 
 } // namespace

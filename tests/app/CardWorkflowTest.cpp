@@ -3,12 +3,15 @@
 // Save As with its names, folders and failures, the text colour and the call-sign font reaching
 // the next Verify, the save dialog's filter and preview, and the busy and progress indication.
 #include "AppTestSupport.h"
+#include "CardTestSupport.h"
 #include "app/mnVelmora.h"
 #include "app/progress/BusyIndicator.h"
 #include "app/toolkit/Dialogs.h"
 #include "graphics/Bitmap.h"
 #include "graphics/Canvas.h"
+#include "graphics/PictureFormats.h"
 #include "jpeg/JPEGImage.h"
+#include "tjpeg/JpegFileImage.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -820,16 +823,19 @@ TEST_F(CardWorkflowTest, TheSaveDialogOpensInTheFolderOfTheLastBackground) {
               (std::vector<std::string>{"", pictures.string(), (folder_ / "start").string()}));
 }
 
+// The second JPEG codec's entry is the newest of all, so it follows the "All" entry.
 TEST_F(CardWorkflowTest, TheSaveDialogFilterListsThePictureFormatsNewestFirst) {
-    EXPECT_EQ(Form1->SavePictureDialog1.Filter, "All (*.gif;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)|"
-                                                "*.gif;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf|"
-                                                "GIF Image (*.gif)|*.gif|"
-                                                "JPEG Image File (*.jpg)|*.jpg|"
-                                                "JPEG Image File (*.jpeg)|*.jpeg|"
-                                                "Bitmaps (*.bmp)|*.bmp|"
-                                                "Icons (*.ico)|*.ico|"
-                                                "Enhanced Metafiles (*.emf)|*.emf|"
-                                                "Metafiles (*.wmf)|*.wmf");
+    EXPECT_EQ(Form1->SavePictureDialog1.Filter,
+              "All (*.jpg;*.gif;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)|"
+              "*.jpg;*.gif;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf|"
+              "Jpeg file (*.jpg)|*.jpg|"
+              "GIF Image (*.gif)|*.gif|"
+              "JPEG Image File (*.jpg)|*.jpg|"
+              "JPEG Image File (*.jpeg)|*.jpeg|"
+              "Bitmaps (*.bmp)|*.bmp|"
+              "Icons (*.ico)|*.ico|"
+              "Enhanced Metafiles (*.emf)|*.emf|"
+              "Metafiles (*.wmf)|*.wmf");
     EXPECT_EQ(Form1->SavePictureDialog1.DefaultExt, "");
 }
 
@@ -861,6 +867,41 @@ TEST_F(CardWorkflowTest, ThePreviewReadsJpegAndGifFilesAndNeverEnlarges) {
     const QImage fromGif = toolkit::PicturePreview(gif.string(), 100, 100);
     ASSERT_FALSE(fromGif.isNull());
     EXPECT_EQ(fromGif.pixel(50, 50) & 0xFFFFFF, 0x00A000u);
+}
+
+// The preview reads a ".jpg" through the format list's newest entry for that ending, the second
+// JPEG codec, while a ".jpeg" stays with the card editor's JPEG picture. The two decode with
+// different DCTs (integer and floating point), so the pixels tell which one ran.
+TEST_F(CardWorkflowTest, ThePreviewReadsJpgFilesThroughTheSecondJpegCodec) {
+    const fs::path photo = fs::path(VELMORA_CORPUS_DIR) / "jpeg/ijg-jpeg-6b/testorig.jpg";
+    if (!fs::exists(photo))
+        GTEST_SKIP() << "no picture corpus beside the project";
+    fs::copy_file(photo, folder_ / "photo.jpg");
+    fs::copy_file(photo, folder_ / "photo.jpeg");
+    EXPECT_EQ(graphics::FindGraphicClass("jpg"), &tjpeg::TJpegFileImage::Class());
+    EXPECT_EQ(graphics::FindGraphicClass("jpeg"), &jpeg::TJPEGImage::Class());
+
+    tjpeg::TJpegFileImage second;
+    second.ReadFromFile((folder_ / "photo.jpg").string());
+    jpeg::TJPEGImage first;
+    first.ReadFromFile((folder_ / "photo.jpeg").string());
+    const apptest::Pixels secondPixels = apptest::PixelsOf(&second);
+    const apptest::Pixels firstPixels = apptest::PixelsOf(&first);
+    ASSERT_EQ(secondPixels.width, 227);
+    ASSERT_NE(secondPixels, firstPixels) << "the codecs must differ here for the test to tell";
+
+    // A box of the picture's own size shows its pixels one to one.
+    const auto shown = [](const fs::path& file) {
+        const QImage image = toolkit::PicturePreview(file.string(), 227, 149);
+        apptest::Pixels pixels{image.width(), image.height(), {}};
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                pixels.values.push_back(image.pixel(x, y) & 0xFFFFFF);
+        }
+        return pixels;
+    };
+    EXPECT_TRUE(shown(folder_ / "photo.jpg") == secondPixels);
+    EXPECT_TRUE(shown(folder_ / "photo.jpeg") == firstPixels);
 }
 
 TEST_F(CardWorkflowTest, ThePreviewShowsNothingForFilesItCannotRead) {
@@ -921,8 +962,8 @@ TEST_F(CardWorkflowTest, TheQtSaveDialogShowsThePreviewAndTheFormats) {
     poll.stop();
 
     ASSERT_GE(filters.size(), 2);
-    EXPECT_EQ(filters[0], "All (*.gif *.jpg *.jpeg *.bmp *.ico *.emf *.wmf)");
-    EXPECT_EQ(filters[1], "GIF Image (*.gif)");
+    EXPECT_EQ(filters[0], "All (*.jpg *.gif *.jpg *.jpeg *.bmp *.ico *.emf *.wmf)");
+    EXPECT_EQ(filters[1], "Jpeg file (*.jpg)");
     EXPECT_TRUE(previewShown);
 }
 

@@ -7,6 +7,7 @@
 #include "app/mnSetup.h"
 #include "app/mnVelmora.h"
 #include "graphics/PictureFormats.h"
+#include "tjpeg/JpegFileImage.h"
 
 #include <QColorDialog>
 #include <QFileDialog>
@@ -33,6 +34,8 @@ TEST_F(StartupTest, StepsRunInOrderAndCreateThreeWindows) {
             // The readers are in the picture format list before any window exists.
             EXPECT_NE(graphics::FindGraphicClass("jpeg"), nullptr);
             EXPECT_NE(graphics::FindGraphicClass("jpg"), nullptr);
+            // The second JPEG codec entered "jpg" last, so a lookup of "jpg" yields it.
+            EXPECT_EQ(graphics::FindGraphicClass("jpg"), &tjpeg::TJpegFileImage::Class());
             EXPECT_NE(graphics::FindGraphicClass("gif"), nullptr);
             EXPECT_EQ(Form1, nullptr);
         }
