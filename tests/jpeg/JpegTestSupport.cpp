@@ -13,19 +13,8 @@
 
 namespace jpegtest {
 
-std::string CorpusPath(const std::string& relative) {
-    return std::string(VELMORA_CORPUS_DIR) + "/" + relative;
-}
-
 std::string TestDataPath(const std::string& relative) {
     return std::string(VELMORA_TEST_DATA_DIR) + "/jpeg/" + relative;
-}
-
-std::vector<uint8_t> ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes) {
@@ -41,29 +30,6 @@ std::string MakeTempFolder() {
     if (::mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("mkdtemp failed");
     return pattern;
-}
-
-std::vector<std::vector<std::string>> ReadTsv(const std::string& path) {
-    std::ifstream in(path);
-    if (!in)
-        throw std::runtime_error("cannot read " + path);
-    std::vector<std::vector<std::string>> rows;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#')
-            continue;
-        std::vector<std::string> fields;
-        size_t start = 0;
-        for (;;) {
-            const size_t tab = line.find('\t', start);
-            fields.push_back(line.substr(start, tab - start));
-            if (tab == std::string::npos)
-                break;
-            start = tab + 1;
-        }
-        rows.push_back(std::move(fields));
-    }
-    return rows;
 }
 
 // ---- JPEG structure.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "graphics/Bitmap.h"
+#include "support/Files.h"
 #include "support/Md5.h"
 
 #include <cstdint>
@@ -16,15 +17,13 @@
 
 namespace jpegtest {
 
-std::string CorpusPath(const std::string& relative);
+using testsupport::CorpusPath;
+using testsupport::ReadFileBytes;
+using testsupport::ReadTsv;
 std::string TestDataPath(const std::string& relative);
-std::vector<uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes);
 // A fresh empty folder under the system's temporary folder, removed by the caller.
 std::string MakeTempFolder();
-
-// Rows of a tab-separated file, skipping lines that start with '#'; empty fields are kept.
-std::vector<std::vector<std::string>> ReadTsv(const std::string& path);
 
 using testsupport::Md5Hex;
 
