@@ -2,8 +2,8 @@
 #include "cli/CardCommand.h"
 
 #include "adif/Adif.h"
-#include "adif/Encoding.h"
 #include "cli/CardWriter.h"
+#include "cli/LogRun.h"
 #include "cli/MakeCards.h"
 #include "cli/Progress.h"
 #include "gif/GIFImage.h"
@@ -15,10 +15,8 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <iostream>
 #include <optional>
-#include <sstream>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -184,14 +182,8 @@ bool Given(const CardOptions& options, const OptionSpec& option) {
     return option.flag != nullptr ? options.*option.flag : (options.*option.value).has_value();
 }
 
-// --per-card's number, none when it is not one from 1 to the most a card holds.
 std::optional<size_t> PerCard(const CardOptions& options) {
-    if (!options.perCard)
-        return 1;
-    const std::string& text = *options.perCard;
-    if (text.size() != 1 || text[0] < '1' || size_t(text[0] - '0') > qsl::kMaxContactsPerCard)
-        return std::nullopt;
-    return size_t(text[0] - '0');
+    return ParsePerCard(options.perCard);
 }
 
 // The options of the other mode than the one chosen are mistakes, not silently ignored.
@@ -208,69 +200,12 @@ int CheckMode(const CardOptions& options, Mode mode, CommandIo& io) {
     if (mode == Mode::Single && !options.output)
         return UsageError(io, "--call", "needs -o CARD.jpg for the card");
     if (options.perCard && !PerCard(options))
-        return UsageError(io, "--per-card",
-                          "\"" + *options.perCard + "\" is not a number from 1 to " +
-                              std::to_string(qsl::kMaxContactsPerCard));
+        return UsageError(io, "--per-card", PerCardError(*options.perCard));
     if (options.dateFormat && !IsDatePattern(*options.dateFormat))
         return UsageError(io, "--date-format",
                           "\"" + *options.dateFormat +
                               "\" names no part of a date (YYYY, YY, MM, DD)");
     return kExitSuccess;
-}
-
-std::string ErrorText(int number) {
-    return std::strerror(number);
-}
-
-bool ReadWholeFile(const std::string& path, std::string& text, CommandIo& io) {
-    std::error_code error;
-    if (fs::is_directory(path, error)) {
-        ReportError(io, path, "is a folder, not a log");
-        return false;
-    }
-    // The largest logs of the busiest stations are tens of megabytes; a file far beyond that is
-    // no log, and reading it whole would take memory without bound.
-    constexpr uintmax_t kMaxLogBytes = uintmax_t(256) << 20;
-    if (const uintmax_t size = fs::file_size(path, error); !error && size > kMaxLogBytes) {
-        ReportError(io, path,
-                    "is " + std::to_string(size >> 20) + " MiB; logs over 256 MiB are refused");
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        ReportError(io, path, "cannot open the log: " + ErrorText(errno));
-        return false;
-    }
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    if (in.bad()) {
-        ReportError(io, path, "cannot read the log");
-        return false;
-    }
-    text = std::move(contents).str();
-    return true;
-}
-
-// The profile named by --profile must be there; the default one may be missing, as on the
-// main window's first start, and then reads as empty values.
-std::optional<velmora::StationProfile> LoadProfile(const CardOptions& options, CommandIo& io) {
-    const fs::path path =
-        options.profile ? fs::path(*options.profile) : DefaultProfilePath(ExecutablePath());
-    std::error_code error;
-    if (!fs::is_regular_file(path, error)) {
-        if (options.profile) {
-            ReportError(io, path.string(), "no such station profile");
-            return std::nullopt;
-        }
-        io.err << kProgram << ": note: no station profile at " << path.string()
-               << "; the own station's lines stay empty\n";
-        return velmora::StationProfile{};
-    }
-    if (::access(path.c_str(), R_OK) != 0) {
-        ReportError(io, path.string(), "cannot read the station profile: " + ErrorText(errno));
-        return std::nullopt;
-    }
-    return ReadStationProfile(path);
 }
 
 // The modules the main window initialises at start-up, so pictures decode the same way.
@@ -322,8 +257,7 @@ bool WriteCardFile(const CardBackground& background, const card::CardData& data,
 struct LogTotals {
     size_t written = 0;         // cards
     size_t contactsOnCards = 0; // contacts on the cards written
-    size_t damaged = 0;
-    size_t notSelected = 0;
+    SelectionTotals selection;
     size_t failed = 0;
 };
 
@@ -332,56 +266,6 @@ struct CardJob {
     card::CardData data;
     std::string baseName; // after the first contact
 };
-
-std::string Position(const std::string& log, const adif::Record& record, uint64_t offset) {
-    return log + ": record " + std::to_string(record.number) + " at byte " + std::to_string(offset);
-}
-
-qsl::SentSelection SelectionOf(const CardOptions& options) {
-    if (options.queued)
-        return qsl::SentSelection::Queued;
-    return options.onlyUnsent ? qsl::SentSelection::Unsent : qsl::SentSelection::All;
-}
-
-// Damaged records and records without CALL are reported and left out, and so are contacts the
-// QSL_SENT selection leaves out. A contact without date or time gets its card with a warning.
-std::vector<const adif::Record*> SelectContacts(const std::vector<adif::Record>& records,
-                                                const CardOptions& options, LogTotals& totals,
-                                                CommandIo& io) {
-    const qsl::SentSelection selection = SelectionOf(options);
-    std::vector<const adif::Record*> contacts;
-    contacts.reserve(records.size());
-    for (const adif::Record& record : records) {
-        if (record.Damaged()) {
-            io.err << kProgram << ": " << Position(*options.adif, record, record.damageOffset)
-                   << ": " << record.damage << "; skipped\n";
-            ++totals.damaged;
-            continue;
-        }
-        if (card::TrimBlanks(record.Value("CALL")).empty()) {
-            io.err << kProgram << ": " << Position(*options.adif, record, record.offset)
-                   << ": no CALL; skipped\n";
-            ++totals.damaged;
-            continue;
-        }
-        if (!qsl::IsSelected(record, selection)) {
-            ++totals.notSelected;
-            continue;
-        }
-        const bool noDate = card::TrimBlanks(record.Value("QSO_DATE")).empty();
-        const bool noTime = card::TrimBlanks(record.Value("TIME_ON")).empty();
-        if (noDate || noTime) {
-            io.err << kProgram << ": warning: " << Position(*options.adif, record, record.offset)
-                   << " (" << record.Value("CALL") << "): no "
-                   << (noDate && noTime ? "QSO_DATE or TIME_ON"
-                       : noDate         ? "QSO_DATE"
-                                        : "TIME_ON")
-                   << "; its card leaves that cell empty\n";
-        }
-        contacts.push_back(&record);
-    }
-    return contacts;
-}
 
 static_assert(qsl::kMaxContactsPerCard <= card::kMaxTableRows,
               "every contact grouped onto a card gets a row of its table");
@@ -412,11 +296,11 @@ void PrintSummary(const LogTotals& totals, const CardOptions& options, double se
            << " written to " << *options.out << rate;
     if (totals.contactsOnCards != totals.written)
         io.out << "; " << totals.contactsOnCards << " contacts on them";
-    if (totals.damaged > 0)
-        io.out << "; " << totals.damaged << " damaged record" << (totals.damaged == 1 ? "" : "s")
-               << " skipped";
-    if (totals.notSelected > 0)
-        io.out << "; " << totals.notSelected
+    if (totals.selection.damaged > 0)
+        io.out << "; " << totals.selection.damaged << " damaged record"
+               << (totals.selection.damaged == 1 ? "" : "s") << " skipped";
+    if (totals.selection.notSelected > 0)
+        io.out << "; " << totals.selection.notSelected
                << (options.queued ? " not requested or queued, skipped" : " already sent, skipped");
     if (totals.failed > 0)
         io.out << "; " << totals.failed << (totals.failed == 1 ? " card" : " cards")
@@ -424,84 +308,38 @@ void PrintSummary(const LogTotals& totals, const CardOptions& options, double se
     io.out << '\n';
 }
 
-// The sent log must neither replace the log itself nor (without --overwrite) another file.
-// Checked before any card is made, so a run never ends with cards and no way to mark them.
-int CheckSentLog(const CardOptions& options, CommandIo& io) {
-    if (!options.sentLog)
-        return kExitSuccess;
-    const fs::path path = *options.sentLog;
-    std::error_code error;
-    if (fs::equivalent(path, *options.adif, error) ||
-        fs::weakly_canonical(path, error) == fs::weakly_canonical(*options.adif, error))
-        return UsageError(io, "--sent-log", "names the log itself, which is never written");
-    if (fs::is_directory(path, error)) {
-        ReportError(io, path.string(), "is a folder, not a file for the sent log");
-        return kExitFailure;
-    }
-    if (fs::exists(path, error) && !options.overwrite) {
-        ReportError(io, path.string(), "exists already (give --overwrite to replace it)");
-        return kExitFailure;
-    }
-    const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-    if (!fs::is_directory(folder, error)) {
-        ReportError(io, path.string(), "the folder for the sent log does not exist");
-        return kExitFailure;
-    }
-    return kExitSuccess;
-}
-
 // The sent log of the contacts whose cards are in place, in the order of the cards.
-bool WriteSentLog(const CardOptions& options, const std::vector<CardJob>& jobs,
-                  const std::vector<bool>& written, CommandIo& io) {
+bool WriteCardsSentLog(const CardOptions& options, const std::vector<CardJob>& jobs,
+                       const std::vector<bool>& written, CommandIo& io) {
     std::vector<const adif::Record*> sent;
     for (size_t i = 0; i < jobs.size(); ++i) {
         if (written[i])
             sent.insert(sent.end(), jobs[i].contacts.begin(), jobs[i].contacts.end());
     }
-    const std::time_t now = std::time(nullptr);
-    const std::string date = qsl::UtcDate(now);
-    const std::string text = qsl::SentLogText(sent, date, qsl::UtcTimestamp(now));
-    const std::error_code error = qsl::WriteFileAtomically(
-        *options.sentLog, text,
-        options.overwrite ? qsl::ExistingFile::Replace : qsl::ExistingFile::Keep);
-    if (error) {
-        ReportError(io, *options.sentLog,
-                    error == std::errc::file_exists
-                        ? std::string("exists already (give --overwrite to replace it)")
-                        : "cannot write the sent log: " + error.message());
-        return false;
-    }
-    io.out << kProgram << ": " << *options.sentLog << ": " << sent.size()
-           << (sent.size() == 1 ? " contact" : " contacts") << " marked sent (QSL_SENT Y, QSLSDATE "
-           << date << ", QSL_SENT_VIA B) for your logger to import\n";
-    return true;
-}
-
-// The log as UTF-8: a file that is not UTF-8 is read as Latin-1, with a note.
-std::vector<adif::Record> ParseLogFile(const std::string& name, const std::string& bytes,
-                                       CommandIo& io) {
-    const adif::DecodedText decoded = adif::DecodeLogText(bytes);
-    if (decoded.encoding == adif::TextEncoding::Latin1)
-        io.err << kProgram << ": note: " << name
-               << " is not UTF-8; read as Latin-1 (byte offsets below count the converted text)\n";
-    return adif::ParseLog(name, decoded.text);
+    return WriteSentLog(*options.sentLog, options.overwrite, sent, io);
 }
 
 int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
-    if (const int status = CheckSentLog(options, io); status != kExitSuccess)
-        return status;
-    const std::optional<velmora::StationProfile> profile = LoadProfile(options, io);
+    if (options.sentLog) {
+        const int status = CheckSentLog(*options.sentLog, *options.adif, options.overwrite, io);
+        if (status == kExitUsage)
+            PrintUsage(io.err);
+        if (status != kExitSuccess)
+            return status;
+    }
+    const std::optional<velmora::StationProfile> profile = LoadProfile(options.profile, io);
     if (!profile)
         return kExitFailure;
-    std::string text;
-    if (!ReadWholeFile(*options.adif, text, io))
+    const std::optional<std::vector<adif::Record>> log = ReadLog(*options.adif, io);
+    if (!log)
         return kExitFailure;
-    const std::vector<adif::Record> records = ParseLogFile(*options.adif, text, io);
-    std::string().swap(text);
+    const std::vector<adif::Record>& records = *log;
 
     LogTotals totals;
-    const std::vector<CardJob> jobs =
-        PlanCards(SelectContacts(records, options, totals, io), options, *profile);
+    const std::vector<const adif::Record*> contacts =
+        SelectContacts(records, *options.adif, SelectionOf(options.queued, options.onlyUnsent),
+                       "card", totals.selection, io);
+    const std::vector<CardJob> jobs = PlanCards(contacts, options, *profile);
     if (records.empty())
         io.err << kProgram << ": note: " << *options.adif << " holds no contacts\n";
 
@@ -579,15 +417,15 @@ int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
     PrintSummary(totals, options, seconds, io);
     bool sentLogWritten = true;
     if (options.sentLog)
-        sentLogWritten = WriteSentLog(options, jobs, written, io);
-    return totals.damaged == 0 && totals.failed == 0 && sentLogWritten ? kExitSuccess
-                                                                       : kExitFailure;
+        sentLogWritten = WriteCardsSentLog(options, jobs, written, io);
+    return totals.selection.damaged == 0 && totals.failed == 0 && sentLogWritten ? kExitSuccess
+                                                                                 : kExitFailure;
 }
 
 // ---- One card from options --------------------------------------------------------------------
 
 int MakeOneCard(const CardOptions& options, CommandIo& io) {
-    const std::optional<velmora::StationProfile> profile = LoadProfile(options, io);
+    const std::optional<velmora::StationProfile> profile = LoadProfile(options.profile, io);
     if (!profile)
         return kExitFailure;
     const std::optional<CardBackground> background = LoadBackground(options, io);
@@ -611,7 +449,8 @@ int MakeOneCard(const CardOptions& options, CommandIo& io) {
             ReportError(io, path.string(),
                         claim == std::errc::file_exists
                             ? std::string("exists already (give --overwrite to replace it)")
-                            : "cannot make the card's file: " + ErrorText(claim.value()));
+                            : "cannot make the card's file: " +
+                                  std::string(std::strerror(claim.value())));
             return kExitFailure;
         }
         claimed = true;

@@ -16,6 +16,8 @@ constexpr std::string_view kProgram = "velmora-card";
 constexpr std::array kCommands{
     Command{"convert", "PICTURE OUT.bmp",
             "decode a picture and write it as an uncompressed 24-bit BMP", &RunConvert},
+    Command{"labels", "--adif LOG --sheet NAME|FILE -o LABELS.pdf [OPTIONS]",
+            "sheets of QSL labels for a log's contacts as a PDF (labels --help)", &RunLabels},
 };
 
 void PrintUsageLine(std::ostream& stream, const Command& command) {

@@ -41,4 +41,7 @@ void ReportError(CommandIo& io, std::string_view subject, std::string_view messa
 // The convert subcommand: PICTURE OUT.bmp.
 int RunConvert(std::span<const std::string> args, CommandIo& io);
 
+// The labels subcommand: --adif LOG --sheet NAME|FILE -o LABELS.pdf and options.
+int RunLabels(std::span<const std::string> args, CommandIo& io);
+
 } // namespace cli

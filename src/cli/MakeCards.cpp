@@ -21,11 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool AllDigits(std::string_view text) {
-    return !text.empty() &&
-           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 bool IsNameByte(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
 }
@@ -58,69 +53,6 @@ velmora::StationProfile ReadStationProfile(const fs::path& path) {
 }
 
 // ---- One card's contact data ------------------------------------------------------------------
-
-std::string FormatQsoDate(std::string_view qsoDate, std::string_view pattern) {
-    if (qsoDate.size() != 8 || !AllDigits(qsoDate))
-        return std::string(qsoDate);
-    const std::string_view year = qsoDate.substr(0, 4);
-    const std::string_view month = qsoDate.substr(4, 2);
-    const std::string_view day = qsoDate.substr(6, 2);
-    std::string out;
-    for (size_t i = 0; i < pattern.size();) {
-        const std::string_view rest = pattern.substr(i);
-        if (rest.starts_with("YYYY")) {
-            out += year;
-            i += 4;
-        } else if (rest.starts_with("YY")) {
-            out += year.substr(2);
-            i += 2;
-        } else if (rest.starts_with("MM")) {
-            out += month;
-            i += 2;
-        } else if (rest.starts_with("DD")) {
-            out += day;
-            i += 2;
-        } else {
-            out += pattern[i++];
-        }
-    }
-    return out;
-}
-
-bool IsDatePattern(std::string_view pattern) {
-    for (std::string_view part : {"YY", "MM", "DD"}) {
-        if (pattern.find(part) != std::string_view::npos)
-            return true;
-    }
-    return false;
-}
-
-std::string FormatTimeOn(std::string_view timeOn) {
-    if ((timeOn.size() == 4 || timeOn.size() == 6) && AllDigits(timeOn))
-        return std::string(timeOn.substr(0, 4));
-    return std::string(timeOn);
-}
-
-Contact ContactFromRecord(const adif::Record& record, std::string_view datePattern) {
-    Contact contact;
-    contact.station = record.Value("CALL");
-    contact.operatorName = record.Value("NAME");
-    contact.date = FormatQsoDate(record.Value("QSO_DATE"), datePattern);
-    contact.utc = FormatTimeOn(record.Value("TIME_ON"));
-    contact.frequency = record.Value("FREQ");
-    contact.rst = record.Value("RST_SENT");
-    const std::string_view submode = record.Value("SUBMODE");
-    contact.mode = submode.empty() ? record.Value("MODE") : submode;
-    // The call sign used on the air for this contact is the station's; a log that names only
-    // the operator gives that call.
-    contact.ownCall = qsl::OwnCall(record);
-    contact.band = card::TrimBlanks(record.Value("BAND"));
-    contact.satellite = card::TrimBlanks(record.Value("SAT_NAME"));
-    contact.qslVia = card::TrimBlanks(record.Value("QSL_VIA"));
-    contact.qslMessage = card::TrimBlanks(record.Value("QSLMSG"));
-    contact.qslReceived = platform::EqualNoCase(card::TrimBlanks(record.Value("QSL_RCVD")), "Y");
-    return contact;
-}
 
 card::CardData CardDataFor(const Contact& contact, const velmora::StationProfile& profile) {
     return CardDataFor(std::span(&contact, 1), profile, QslRequest::None);

@@ -9,7 +9,18 @@ namespace qsl {
 
 namespace {
 
-std::string_view Trimmed(std::string_view text) {
+bool AllDigits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string StationKey(const adif::Record& record) {
+    return platform::AsciiUpperCopy(TrimBlanks(record.Value("CALL"))) + '\n' +
+           platform::AsciiUpperCopy(OwnCall(record));
+}
+
+} // namespace
+
+std::string_view TrimBlanks(std::string_view text) {
     const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     while (!text.empty() && blank(text.front()))
         text.remove_prefix(1);
@@ -18,19 +29,8 @@ std::string_view Trimmed(std::string_view text) {
     return text;
 }
 
-bool AllDigits(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-std::string StationKey(const adif::Record& record) {
-    return platform::AsciiUpperCopy(Trimmed(record.Value("CALL"))) + '\n' +
-           platform::AsciiUpperCopy(OwnCall(record));
-}
-
-} // namespace
-
 bool IsSelected(const adif::Record& record, SentSelection selection) {
-    const std::string sent = platform::AsciiUpperCopy(Trimmed(record.Value("QSL_SENT")));
+    const std::string sent = platform::AsciiUpperCopy(TrimBlanks(record.Value("QSL_SENT")));
     switch (selection) {
     case SentSelection::All:
         return true;
@@ -43,13 +43,13 @@ bool IsSelected(const adif::Record& record, SentSelection selection) {
 }
 
 std::string_view OwnCall(const adif::Record& record) {
-    const std::string_view station = Trimmed(record.Value("STATION_CALLSIGN"));
-    return station.empty() ? Trimmed(record.Value("OPERATOR")) : station;
+    const std::string_view station = TrimBlanks(record.Value("STATION_CALLSIGN"));
+    return station.empty() ? TrimBlanks(record.Value("OPERATOR")) : station;
 }
 
 std::string ContactTime(const adif::Record& record) {
-    const std::string_view date = Trimmed(record.Value("QSO_DATE"));
-    const std::string_view time = Trimmed(record.Value("TIME_ON"));
+    const std::string_view date = TrimBlanks(record.Value("QSO_DATE"));
+    const std::string_view time = TrimBlanks(record.Value("TIME_ON"));
     std::string key = date.size() == 8 && AllDigits(date) ? std::string(date) : "99999999";
     if ((time.size() == 4 || time.size() == 6) && AllDigits(time)) {
         key += time;

@@ -22,6 +22,9 @@ enum class SentSelection {
     Queued, // only those requested (R) or queued (Q)
 };
 
+// text without the blanks and control characters around it, as log values are compared.
+std::string_view TrimBlanks(std::string_view text);
+
 bool IsSelected(const adif::Record& record, SentSelection selection);
 
 // The call sign the own station used for the contact: STATION_CALLSIGN, else OPERATOR, with
