@@ -12,5 +12,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
     fonts-liberation2 fonts-dejavu-core \
     libgtest-dev libgmock-dev googletest libbenchmark-dev \
     xvfb xauth xclip \
-    poppler-utils desktop-file-utils appstream \
+    poppler-utils desktop-file-utils appstream time \
     clang libclang-rt-14-dev clang-format

@@ -355,8 +355,9 @@ int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
         return kExitFailure;
     }
 
-    CardNamer namer(*options.out,
-                    options.overwrite ? ExistingFiles::Overwrite : ExistingFiles::Keep);
+    const ExistingFiles existing =
+        options.overwrite ? ExistingFiles::Overwrite : ExistingFiles::Keep;
+    CardNamer namer(*options.out, existing);
     const bool terminal = &io.err == &std::cerr && StandardErrorIsTerminal();
     ProgressBar bar(io.err, terminal, jobs.size(), terminal ? StandardErrorWidth() : 80);
     size_t finished = 0;
@@ -369,7 +370,7 @@ int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
     };
     {
         // Cards are made here, one after the other, and written by the pool meanwhile.
-        CardWriterPool writers(kWriterThreads);
+        CardWriterPool writers(kWriterThreads, existing);
         const auto collect = [&](std::chrono::milliseconds wait) {
             for (const CardWriterPool::Result& result : writers.TakeResults(wait)) {
                 const auto job = jobOfPath.find(result.path.string());
@@ -381,7 +382,6 @@ int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
                         totals.contactsOnCards += jobs[job->second].contacts.size();
                     }
                 } else {
-                    namer.Release(result.path);
                     fail(result.path.string(), result.error);
                 }
                 if (job != jobOfPath.end())
@@ -404,7 +404,6 @@ int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
                 writers.Submit(*path, std::move(bytes));
             } catch (const std::exception& failure) {
                 jobOfPath.erase(path->string());
-                namer.Release(*path);
                 fail(path->string(), failure.what());
             }
             collect(std::chrono::milliseconds(0));
@@ -412,6 +411,10 @@ int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
         while (writers.Outstanding() > 0)
             collect(std::chrono::milliseconds(100));
     }
+    // Each card's contents were flushed before it got its name; the names last from here on.
+    if (totals.written > 0 && !SyncFolder(*options.out))
+        bar.Message(std::string(kProgram) + ": " + *options.out +
+                    ": note: the folder could not be flushed; the cards may not survive a crash");
     const double seconds = bar.ElapsedSeconds();
     bar.Finish();
     PrintSummary(totals, options, seconds, io);

@@ -1,14 +1,12 @@
 #include "cli/CardWriter.h"
 
-#include "jpeg/JPEGFile.h"
-
 #include <algorithm>
 #include <exception>
 
 namespace cli {
 
-CardWriterPool::CardWriterPool(size_t threads, size_t maxQueued)
-    : maxQueued_(std::max<size_t>(maxQueued, 1)) {
+CardWriterPool::CardWriterPool(size_t threads, ExistingFiles existing, size_t maxQueued)
+    : existing_(existing), maxQueued_(std::max<size_t>(maxQueued, 1)) {
     threads_.reserve(threads);
     for (size_t i = 0; i < std::max<size_t>(threads, 1); ++i)
         threads_.emplace_back([this] { Work(); });
@@ -61,7 +59,7 @@ void CardWriterPool::Work() {
 
         Result result{job.path, {}};
         try {
-            jpeg::ReplaceFileContents(job.path.string(), job.bytes);
+            PutCardFile(job.path, job.bytes, existing_);
         } catch (const std::exception& error) {
             result.error = error.what();
         }

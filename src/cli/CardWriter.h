@@ -1,7 +1,9 @@
-// Writing finished cards on a few threads. Each card file is flushed to the disk twice (its
-// contents, then its folder) before it counts as written; with several files in flight those
-// waits overlap each other and the making of the next cards, instead of adding up.
+// Writing finished cards on a few threads. Each card file's contents are flushed to the disk
+// before it gets its name (PutCardFile); with several files in flight those waits overlap each
+// other and the making of the next cards, instead of adding up.
 #pragma once
+
+#include "cli/CardFile.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -24,13 +26,13 @@ class CardWriterPool {
     };
 
     // threads writers; Submit waits while maxQueued cards are waiting for one.
-    explicit CardWriterPool(size_t threads, size_t maxQueued = 32);
+    CardWriterPool(size_t threads, ExistingFiles existing, size_t maxQueued = 32);
     // Writes everything submitted, then stops the writers.
     ~CardWriterPool();
     CardWriterPool(const CardWriterPool&) = delete;
     CardWriterPool& operator=(const CardWriterPool&) = delete;
 
-    // bytes become the file at path, through the JPEG writer's safe replacement.
+    // bytes become the file at path (PutCardFile).
     void Submit(std::filesystem::path path, std::vector<uint8_t> bytes);
 
     // The results finished since the last call, after waiting up to timeout for at least one
@@ -47,6 +49,7 @@ class CardWriterPool {
 
     void Work();
 
+    ExistingFiles existing_;
     size_t maxQueued_;
     mutable std::mutex mutex_;
     std::condition_variable jobReady_;  // a job waits, or the pool stops

@@ -188,11 +188,15 @@ std::optional<fs::path> CardNamer::Claim(const std::string& base, std::error_cod
             continue;
         const fs::path path = folder_ / name;
         if (existing_ == ExistingFiles::Keep) {
-            if (const std::error_code claim = ClaimNewFile(path)) {
-                if (claim == std::errc::file_exists)
-                    continue;
-                error = claim;
-                return std::nullopt;
+            // Anything of that name, a dangling link included, keeps it.
+            std::error_code status;
+            const fs::file_status found = fs::symlink_status(path, status);
+            if (found.type() != fs::file_type::not_found) {
+                if (status) {
+                    error = status;
+                    return std::nullopt;
+                }
+                continue;
             }
         }
         taken_.insert(name);
@@ -200,11 +204,6 @@ std::optional<fs::path> CardNamer::Claim(const std::string& base, std::error_cod
     }
     error = std::make_error_code(std::errc::file_exists);
     return std::nullopt;
-}
-
-void CardNamer::Release(const fs::path& path) {
-    if (existing_ == ExistingFiles::Keep)
-        ReleaseEmptyClaim(path);
 }
 
 // ---- The background and the card --------------------------------------------------------------

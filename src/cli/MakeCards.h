@@ -8,6 +8,7 @@
 #include "adif/Adif.h"
 #include "card/Background.h"
 #include "card/CardComposer.h"
+#include "cli/CardFile.h"
 #include "graphics/Bitmap.h"
 #include "profile/StationProfile.h"
 #include "qsl/Contact.h"
@@ -73,27 +74,23 @@ std::string SanitizeNamePart(std::string_view text);
 // "<CALL>_<QSO_DATE>_<TIME_ON>" with each part sanitised.
 std::string CardBaseName(const adif::Record& record);
 
-enum class ExistingFiles { Keep, Overwrite };
-
 // Creates path as an empty file, failing (EEXIST among others) when it exists: the claim that
 // keeps an existing file from being replaced.
 std::error_code ClaimNewFile(const std::filesystem::path& path);
 // Removes a claim that was never filled; a file the writer did put in place stays.
 void ReleaseEmptyClaim(const std::filesystem::path& path);
 
-// Hands out the card files of one run in a folder. A name is never given twice in one run: a
-// second card of the same name gets "_2", then "_3" and so on. A file that existed before is
-// kept (the next suffix is taken) unless existing is Overwrite.
+// Hands out the card files of one run in a folder, in the order of the cards. A name is never
+// given twice in one run: a second card of the same name gets "_2", then "_3" and so on. A file
+// that exists is kept (the next suffix is taken) unless existing is Overwrite; nothing is made
+// here, and PutCardFile with Keep never replaces a file that appears under the name meanwhile.
 class CardNamer {
   public:
     CardNamer(std::filesystem::path folder, ExistingFiles existing);
 
-    // The path for a card of base name base, or none (with error set) when the folder refuses
-    // a new file. When files are kept, the name is claimed at once by creating the file empty
-    // and exclusively, so no other program's file of that name is overwritten in between;
-    // Release() removes such a claim when the card could not be written.
+    // The path for a card of base name base, or none (with error set) when the folder cannot be
+    // looked into.
     std::optional<std::filesystem::path> Claim(const std::string& base, std::error_code& error);
-    void Release(const std::filesystem::path& path);
 
   private:
     std::filesystem::path folder_;

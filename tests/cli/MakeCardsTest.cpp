@@ -11,9 +11,11 @@
 #include "cli/Cli.h"
 #include "cli/Progress.h"
 #include "graphics/Bitmap.h"
+#include "graphics/Exceptions.h"
 #include "graphics/Stream.h"
 #include "jpeg/JPEGImage.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -260,19 +262,17 @@ TEST_F(MakeCardsTest, ClashesGetSuffixesAndEarlierFilesAreKept) {
     EXPECT_EQ(namer.Claim("A_1_2", error), dir_ / "A_1_2_3.jpg");
     EXPECT_EQ(namer.Claim("B_1_2", error), dir_ / "B_1_2.jpg");
     EXPECT_EQ(ReadBytes(dir_ / "A_1_2.jpg").size(), 7u);
-    // Claims are files, so no other writer takes the name meanwhile; a released claim goes.
-    EXPECT_TRUE(fs::exists(dir_ / "B_1_2.jpg"));
-    namer.Release(dir_ / "B_1_2.jpg");
+    // A dangling link is something of that name too; choosing a name makes no file.
+    fs::create_symlink(dir_ / "nowhere", dir_ / "C_1_2.jpg");
+    EXPECT_EQ(namer.Claim("C_1_2", error), dir_ / "C_1_2_2.jpg");
     EXPECT_FALSE(fs::exists(dir_ / "B_1_2.jpg"));
 
     CardNamer overwriting(dir_, ExistingFiles::Overwrite);
     EXPECT_EQ(overwriting.Claim("A_1_2", error), dir_ / "A_1_2.jpg");
     EXPECT_EQ(overwriting.Claim("A_1_2", error), dir_ / "A_1_2_2.jpg"); // never within one run
-    overwriting.Release(dir_ / "A_1_2.jpg");
-    EXPECT_TRUE(fs::exists(dir_ / "A_1_2.jpg")); // not a claim of its own
 
-    CardNamer refused(dir_ / "no-such-folder", ExistingFiles::Keep);
-    EXPECT_EQ(refused.Claim("A", error), std::nullopt);
+    // A name the folder cannot hold is refused, not taken for free.
+    EXPECT_EQ(namer.Claim(std::string(300, 'A'), error), std::nullopt);
     EXPECT_TRUE(error);
 }
 
@@ -593,7 +593,8 @@ TEST(ProgressTest, TheBarIsDrawnOnlyOnATerminalAndAtMostTenTimesASecond) {
 TEST_F(MakeCardsTest, TheWritersPutEveryCardInPlaceAndReportEachFailure) {
     std::vector<CardWriterPool::Result> results;
     {
-        CardWriterPool writers(4, 2); // a short queue, so submitting waits for the writers
+        CardWriterPool writers(4, ExistingFiles::Keep,
+                               2); // a short queue, so submitting waits for the writers
         for (int i = 0; i < 20; ++i)
             writers.Submit(dir_ / ("card" + std::to_string(i) + ".jpg"),
                            std::vector<uint8_t>(size_t(i) + 1, uint8_t(i)));
@@ -620,6 +621,29 @@ TEST_F(MakeCardsTest, TheWritersPutEveryCardInPlaceAndReportEachFailure) {
                   std::vector<uint8_t>(size_t(i) + 1, uint8_t(i)));
     // Nothing but the cards and the test's own files: no temporary file is left behind.
     EXPECT_EQ(CardFiles(dir_).size(), 22u);
+}
+
+TEST_F(MakeCardsTest, AKeptCardFileIsNeverReplacedAndNeverLeftHalfWritten) {
+    const std::vector<uint8_t> card{0xFF, 0xD8, 1, 2, 3, 0xFF, 0xD9};
+    PutCardFile(dir_ / "new.jpg", card, ExistingFiles::Keep);
+    EXPECT_EQ(ReadBytes(dir_ / "new.jpg"), card);
+    // A file that appeared under the chosen name since (another program's) is kept.
+    WriteText(dir_ / "theirs.jpg", "theirs");
+    EXPECT_THROW(PutCardFile(dir_ / "theirs.jpg", card, ExistingFiles::Keep),
+                 graphics::EFCreateError);
+    EXPECT_EQ(ReadBytes(dir_ / "theirs.jpg").size(), 6u);
+    EXPECT_THROW(PutCardFile(dir_ / "missing" / "card.jpg", card, ExistingFiles::Keep),
+                 graphics::EFCreateError);
+    // Overwrite replaces; nothing but whole cards is left in the folder either way.
+    PutCardFile(dir_ / "theirs.jpg", card, ExistingFiles::Overwrite);
+    EXPECT_EQ(ReadBytes(dir_ / "theirs.jpg"), card);
+    EXPECT_TRUE(SyncFolder(dir_));
+    EXPECT_FALSE(SyncFolder(dir_ / "missing"));
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir_))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"log.adi", "new.jpg", "station.ini", "theirs.jpg"}));
 }
 
 // ---- The program --------------------------------------------------------------------------
