@@ -480,6 +480,39 @@ TEST_F(MakeCardsTest, OneCardFromOptions) {
     EXPECT_EQ(ReadBytes(output), WindowCardBytes(picture.string(), expected));
 }
 
+// A background smaller than the card is fitted like a larger one, so the table lands on the
+// card; a picture of exactly the card's size goes in unchanged.
+TEST_F(MakeCardsTest, ABackgroundOfAnySizeIsFittedToTheCard) {
+    for (const auto& [w, h] :
+         {std::pair{200, 100}, std::pair{320, 240}, std::pair{50, 50}, std::pair{495, 315}}) {
+        SCOPED_TRACE(testing::Message() << w << " x " << h);
+        graphics::TBitmap picture;
+        picture.SetSize(w, h);
+        picture.Canvas().Brush().SetColor(0x00C000);
+        picture.Canvas().FillArea({0, 0, w, h});
+        const fs::path path = dir_ / ("small" + std::to_string(w) + ".bmp");
+        picture.WriteToFile(path.string());
+        const fs::path output = dir_ / ("card" + std::to_string(w) + ".jpg");
+        const std::vector<std::string> args{
+            "--call",       "DL1ABC",       "--date",    "2026-12-07",
+            "--utc",        "1432",         "--mhz",     "14.074",
+            "--rst",        "599",          "--mode",    "FT8",
+            "--background", path.string(),  "--profile", (dir_ / "station.ini").string(),
+            "-o",           output.string()};
+        ASSERT_EQ(Run(args), kExitSuccess) << err_.str();
+        const DecodedCard card = DecodeJpeg(output);
+        EXPECT_EQ(card.width, 495);
+        EXPECT_EQ(card.height, 315);
+        // 200 x 100 is drawn 495 x 247 with black bands above and below, 50 x 50 is drawn
+        // 315 x 315 with bands at the sides; the others cover the corner.
+        const uint32_t topLeft = card.pixels[0] & 0xF0F0F0;
+        if (w == 200 || w == 50)
+            EXPECT_EQ(topLeft, 0u);
+        else
+            EXPECT_NE(topLeft, 0u);
+    }
+}
+
 // ---- The command line ---------------------------------------------------------------------
 
 TEST_F(MakeCardsTest, OptionErrorsExitWithTwoAndWriteNothing) {
