@@ -2,6 +2,7 @@
 #include "cli/CardCommand.h"
 
 #include "adif/Adif.h"
+#include "cli/CardComposers.h"
 #include "cli/CardWriter.h"
 #include "cli/LogRun.h"
 #include "cli/MakeCards.h"
@@ -11,6 +12,7 @@
 #include "qsl/Queue.h"
 #include "qsl/SentLog.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -43,6 +45,7 @@ struct CardOptions {
     std::optional<std::string> perCard;
     std::optional<std::string> sentLog;
     std::optional<std::string> dateFormat;
+    std::optional<std::string> jobs;
     // One card from options.
     std::optional<std::string> call;
     std::optional<std::string> date;
@@ -101,6 +104,8 @@ constexpr std::array kOptions{
          &CardOptions::pseTnx),
     Value("--date-format", "", "PATTERN", Mode::Log,
           "the date's layout from YYYY, YY, MM, DD (YYYY-MM-DD)", &CardOptions::dateFormat),
+    Value("--jobs", "", "N", Mode::Log, "cards made at the same time (one per core)",
+          &CardOptions::jobs),
     Value("--call", "", "CALL", Mode::Single, "the contacted station's call sign",
           &CardOptions::call),
     Value("--date", "", "DATE", Mode::Single, "the contact's date, shown as given",
@@ -124,6 +129,7 @@ void PrintUsage(std::ostream& stream) {
            << " --adif LOG --out DIR [--background PICTURE] [--profile FILE]\n"
               "                    [--overwrite] [--only-unsent | --queued] [--per-card N]\n"
               "                    [--sent-log FILE] [--pse-tnx] [--date-format PATTERN]\n"
+              "                    [--jobs N]\n"
               "       "
            << kProgram
            << " --call CALL [--date DATE] [--utc HHMM] [--mhz FREQ]\n"
@@ -186,6 +192,20 @@ std::optional<size_t> PerCard(const CardOptions& options) {
     return ParsePerCard(options.perCard);
 }
 
+// --jobs's value: the number of composing threads, from 1 to kMaxComposers.
+std::optional<size_t> Jobs(const CardOptions& options) {
+    if (!options.jobs)
+        return DefaultComposerCount();
+    const std::string& text = *options.jobs;
+    if (text.empty() || text.size() > 2 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    const size_t count = std::stoul(text);
+    if (count < 1 || count > kMaxComposers)
+        return std::nullopt;
+    return count;
+}
+
 // The options of the other mode than the one chosen are mistakes, not silently ignored.
 int CheckMode(const CardOptions& options, Mode mode, CommandIo& io) {
     for (const OptionSpec& option : kOptions) {
@@ -201,6 +221,10 @@ int CheckMode(const CardOptions& options, Mode mode, CommandIo& io) {
         return UsageError(io, "--call", "needs -o CARD.jpg for the card");
     if (options.perCard && !PerCard(options))
         return UsageError(io, "--per-card", PerCardError(*options.perCard));
+    if (options.jobs && !Jobs(options))
+        return UsageError(io, "--jobs",
+                          "\"" + *options.jobs + "\" is not a number from 1 to " +
+                              std::to_string(kMaxComposers));
     if (options.dateFormat && !IsDatePattern(*options.dateFormat))
         return UsageError(io, "--date-format",
                           "\"" + *options.dateFormat +
@@ -261,30 +285,33 @@ struct LogTotals {
     size_t failed = 0;
 };
 
+// One card of the run: only its contacts are kept for the whole run (the sent log names them).
+// The card's text is prepared just before it is drawn, so a long log does not hold the text of
+// every card at once.
 struct CardJob {
     std::vector<const adif::Record*> contacts; // oldest first
-    card::CardData data;
-    std::string baseName; // after the first contact
 };
 
 static_assert(qsl::kMaxContactsPerCard <= card::kMaxTableRows,
               "every contact grouped onto a card gets a row of its table");
 
 std::vector<CardJob> PlanCards(const std::vector<const adif::Record*>& contacts,
-                               const CardOptions& options, const velmora::StationProfile& profile) {
-    const std::string datePattern(options.dateFormat.value_or(std::string(kDefaultDateFormat)));
-    const QslRequest request = options.pseTnx ? QslRequest::PseTnx : QslRequest::None;
+                               const CardOptions& options) {
     std::vector<CardJob> jobs;
-    for (qsl::CardContacts& group : qsl::GroupContacts(contacts, PerCard(options).value_or(1))) {
-        std::vector<Contact> details;
-        details.reserve(group.contacts.size());
-        for (const adif::Record* record : group.contacts)
-            details.push_back(ContactFromRecord(*record, datePattern));
-        CardJob job{std::move(group.contacts), CardDataFor(details, profile, request), {}};
-        job.baseName = CardBaseName(*job.contacts.front());
-        jobs.push_back(std::move(job));
-    }
+    for (qsl::CardContacts& group : qsl::GroupContacts(contacts, PerCard(options).value_or(1)))
+        jobs.push_back(CardJob{std::move(group.contacts)});
     return jobs;
+}
+
+// What DrawBoxes needs for the card of job.
+card::CardData PrepareCard(const CardJob& job, const CardOptions& options,
+                           const velmora::StationProfile& profile) {
+    const std::string datePattern(options.dateFormat.value_or(std::string(kDefaultDateFormat)));
+    std::vector<Contact> details;
+    details.reserve(job.contacts.size());
+    for (const adif::Record* record : job.contacts)
+        details.push_back(ContactFromRecord(*record, datePattern));
+    return CardDataFor(details, profile, options.pseTnx ? QslRequest::PseTnx : QslRequest::None);
 }
 
 void PrintSummary(const LogTotals& totals, const CardOptions& options, double seconds,
@@ -339,13 +366,19 @@ int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
     const std::vector<const adif::Record*> contacts =
         SelectContacts(records, *options.adif, SelectionOf(options.queued, options.onlyUnsent),
                        "card", totals.selection, io);
-    const std::vector<CardJob> jobs = PlanCards(contacts, options, *profile);
+    const std::vector<CardJob> jobs = PlanCards(contacts, options);
     if (records.empty())
         io.err << kProgram << ": note: " << *options.adif << " holds no contacts\n";
 
-    const std::optional<CardBackground> background = LoadBackground(options, io);
-    if (!background)
-        return kExitFailure;
+    // Each composer draws on a background of its own.
+    std::vector<CardBackground> backgrounds;
+    const size_t composerCount = std::min(*Jobs(options), std::max<size_t>(jobs.size(), 1));
+    for (size_t i = 0; i < composerCount; ++i) {
+        std::optional<CardBackground> background = LoadBackground(options, io);
+        if (!background)
+            return kExitFailure;
+        backgrounds.push_back(std::move(*background));
+    }
     std::error_code error;
     fs::create_directories(*options.out, error);
     if (error || !fs::is_directory(*options.out)) {
@@ -389,23 +422,33 @@ int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
             }
             bar.Update(finished);
         };
+        // Cards are composed ahead on the composers, at most a few per thread, and taken in
+        // order: names are chosen in the order of the cards, whichever is finished first.
+        const size_t window = 4 * backgrounds.size();
+        CardComposerPool composers(
+            std::move(backgrounds), [&](size_t index, const CardBackground& background) {
+                const std::unique_ptr<graphics::TBitmap> card =
+                    ComposeCard(background, PrepareCard(jobs[index], options, *profile));
+                return EncodeCard(*card);
+            });
+        size_t submitted = 0;
         for (size_t i = 0; i < jobs.size(); ++i) {
-            const CardJob& job = jobs[i];
-            const std::optional<fs::path> path = namer.Claim(job.baseName, error);
+            while (submitted < jobs.size() && submitted - i < window)
+                composers.Submit(submitted++);
+            CardComposerPool::Result made = composers.Take(i);
+            const std::string baseName = CardBaseName(*jobs[i].contacts.front());
+            const std::optional<fs::path> path = namer.Claim(baseName, error);
             if (!path) {
-                fail((fs::path(*options.out) / job.baseName).string(),
+                fail((fs::path(*options.out) / baseName).string(),
                      "cannot make the card's file: " + error.message());
                 continue;
             }
-            try {
-                const std::unique_ptr<graphics::TBitmap> card = ComposeCard(*background, job.data);
-                std::vector<uint8_t> bytes = EncodeCard(*card);
-                jobOfPath.emplace(path->string(), i);
-                writers.Submit(*path, std::move(bytes));
-            } catch (const std::exception& failure) {
-                jobOfPath.erase(path->string());
-                fail(path->string(), failure.what());
+            if (!made.error.empty()) {
+                fail(path->string(), made.error);
+                continue;
             }
+            jobOfPath.emplace(path->string(), i);
+            writers.Submit(*path, std::move(made.bytes));
             collect(std::chrono::milliseconds(0));
         }
         while (writers.Outstanding() > 0)

@@ -393,8 +393,9 @@ void TBitmapCanvas::ReleaseHandle() {
     previousBitmap_.reset();
     previousPalette_.reset();
     memoryDc_.reset();
-    selected_ = nullptr;
+    // Other threads read selected_ of registered canvases under the registry's lock.
     std::lock_guard registryLock(Registry().lock);
+    selected_ = nullptr;
     std::erase(Registry().canvases, this);
 }
 

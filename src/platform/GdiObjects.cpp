@@ -126,9 +126,7 @@ GdiObject& GetStockObject(int which) {
 }
 
 text::RealizedFont& GdiFont::Realized() const {
-    if (!realized_) {
-        realized_ = text::RealizedFont::Get(font_);
-    }
+    std::call_once(realizeOnce_, [this] { realized_ = text::RealizedFont::Get(font_); });
     return *realized_;
 }
 

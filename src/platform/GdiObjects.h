@@ -8,6 +8,7 @@
 
 #include <array>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -106,11 +107,14 @@ class GdiFont final : public GdiObject {
     explicit GdiFont(const LOGFONT& font) : font_(font) {}
     ObjectType Type() const override { return ObjectType::Font; }
     const LOGFONT& Logical() const { return font_; }
-    // The glyph engine's face, realised at first use so that creating fonts stays cheap.
+    // The glyph engine's face, realised at first use so that creating fonts stays cheap. A font
+    // may be selected into contexts on several threads (stock fonts, shared tool fonts), so
+    // the first use is made once for all of them.
     text::RealizedFont& Realized() const;
 
   private:
     LOGFONT font_;
+    mutable std::once_flag realizeOnce_;
     mutable std::shared_ptr<text::RealizedFont> realized_;
 };
 

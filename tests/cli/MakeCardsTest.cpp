@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -533,6 +534,10 @@ TEST_F(MakeCardsTest, OptionErrorsExitWithTwoAndWriteNothing) {
         {{"--adif", log, "--out", out, "--colour", "red"}, "--colour: unknown option"},
         {{"--adif", log, "--out", out, "--date-format", "day"}, "names no part of a date"},
         {{"--overwrite=yes"}, "--overwrite: takes no value"},
+        {{"--adif", log, "--out", out, "--jobs", "0"}, "--jobs: \"0\" is not a number from 1"},
+        {{"--adif", log, "--out", out, "--jobs", "17"}, "--jobs: \"17\" is not a number"},
+        {{"--adif", log, "--out", out, "--jobs", "2x"}, "--jobs: \"2x\" is not a number"},
+        {{"--call", "X", "-o", "c.jpg", "--jobs", "2"}, "--jobs: is for cards from a"},
         {{"--profile", "p.ini"}, "nothing to make"},
     };
     for (const Case& c : cases) {
@@ -556,10 +561,57 @@ TEST_F(MakeCardsTest, OptionErrorsExitWithTwoAndWriteNothing) {
     EXPECT_FALSE(fs::exists(dir_ / "cards"));
 }
 
+// Cards composed on several threads are the cards of one thread: the same names (clashes
+// included, in the order of the log), the same bytes, the same sent log.
+TEST_F(MakeCardsTest, SeveralComposersMakeTheSameCardsAsOne) {
+    std::string log = "<ADIF_VER:5>3.1.4 <EOH>\n";
+    for (int i = 0; i < 40; ++i) {
+        // Every fourth contact repeats the name of the one before it.
+        const int n = i - (i % 4 == 3 ? 1 : 0);
+        const std::string call = "DL" + std::to_string(n % 7) + "AB" + char('A' + n % 26);
+        const std::string time = std::to_string(1000 + n);
+        log += "<CALL:" + std::to_string(call.size()) + ">" + call +
+               " <QSO_DATE:8>20261207 <TIME_ON:4>" + time + " <FREQ:6>14.074 <MODE:3>FT8 <EOR>\n";
+    }
+    WriteText(dir_ / "many.adi", log);
+    const std::string picture = MakeLargePicture().string();
+    const auto run = [&](const std::string& jobs, const std::string& perCard) {
+        const fs::path cards = dir_ / ("cards-" + jobs + "-" + perCard);
+        const fs::path sent = dir_ / ("sent-" + jobs + "-" + perCard + ".adi");
+        EXPECT_EQ(Run({"--adif", (dir_ / "many.adi").string(), "--out", cards.string(), "--profile",
+                       (dir_ / "station.ini").string(), "--background", picture, "--jobs", jobs,
+                       "--per-card", perCard, "--sent-log", sent.string()}),
+                  kExitSuccess)
+            << err_.str();
+        std::map<std::string, std::vector<uint8_t>> files;
+        for (const std::string& name : CardFiles(cards))
+            files[name] = ReadBytes(cards / name);
+        std::string sentLog;
+        for (const uint8_t byte : ReadBytes(sent))
+            sentLog += char(byte);
+        // The header carries the time of the run.
+        return std::pair(files, sentLog.substr(sentLog.find("<EOH>")));
+    };
+    for (const std::string perCard : {"1", "3"}) {
+        SCOPED_TRACE("--per-card " + perCard);
+        const auto one = run("1", perCard);
+        const auto two = run("2", perCard);
+        const auto five = run("5", perCard);
+        EXPECT_GE(one.first.size(), perCard == "1" ? 40u : 10u);
+        if (perCard == "1") {
+            EXPECT_TRUE(one.first.contains("DL2ABC_20261207_1002_2.jpg"));
+        }
+        EXPECT_EQ(two.first, one.first);
+        EXPECT_EQ(five.first, one.first);
+        EXPECT_EQ(two.second, one.second);
+        EXPECT_EQ(five.second, one.second);
+    }
+}
+
 TEST_F(MakeCardsTest, HelpNamesTheModesAndWhereTheBlankCardIsLookedFor) {
     EXPECT_EQ(Run({"--help"}), kExitSuccess);
     for (const char* text : {"--adif LOG --out DIR", "--call CALL", "convert", "--only-unsent",
-                             "--date-format PATTERN", "blankcard.jpg", "share/velmora"})
+                             "--jobs N", "--date-format PATTERN", "blankcard.jpg", "share/velmora"})
         EXPECT_NE(out_.str().find(text), std::string::npos) << text;
     EXPECT_EQ(Run({"--adif", "x", "--help"}), kExitSuccess);
     EXPECT_NE(out_.str().find("--background PICTURE"), std::string::npos);
