@@ -119,6 +119,10 @@ void TForm1::CreateMenus() {
                      [this] { Print1Click(); });
     toolkit::AddItem(file, {"PrintSetup1", "Prin&t Setup...", toolkit::scNone, ""},
                      [this] { PrintSetup1Click(); });
+    toolkit::AddItem(file,
+                     {"PrintLabels1", "Print La&bels...", toolkit::scNone,
+                      "Print QSL labels for the contacts of a log"},
+                     [this] { PrintLabels1Click(); });
     toolkit::AddSeparator(file, "N2");
     toolkit::AddItem(file, {"Exit1", "E&xit", toolkit::scNone, ""}, [this] { Exit1Click(); });
 

@@ -84,6 +84,8 @@ class TForm1 : public toolkit::TForm, public CardSession {
     // ---- Print (mnVelmora_Print.cpp).
     void Print1Click();
     void PrintSetup1Click();
+    // ---- Labels (mnVelmora_Labels.cpp).
+    void PrintLabels1Click();
     // ---- Edit.
     void Undo1Click();
     void Undo2Click();

@@ -107,17 +107,17 @@ TEST_F(HelpTest, TheShippedHelpFileCoversEveryCommandShortcutAndField) {
     HowTo();
     ASSERT_TRUE(boxes_.empty()) << boxes_[0].text;
     const std::string text = Text();
-    for (const char* word : {"Find",        "Verify",      "Save As",  "Print",
-                             "Print Setup", "Exit",        "Undo",     "Redo",
-                             "Cut",         "Copy",        "Paste",    "Select Font Color",
-                             "Setup Parms", "CallID Font", "How To",   "About",
-                             "Ctrl+Z",      "Ctrl+X",      "Ctrl+C",   "Ctrl+V",
-                             "Ctrl+P",      "QRA",         "Operator", "Rem QRA",
-                             "Rem Op",      "Date",        "UTC",      "QRG",
-                             "RST",         "Mode",        "QTH",      "Country",
-                             "RIG",         "Thanks",      "Image",    "City",
-                             "State",       "ANT",         "ZIP",      "blankcard.jpg",
-                             "Open Log",    "Ctrl+L"})
+    for (const char* word : {"Find",        "Verify",      "Save As",     "Print",
+                             "Print Setup", "Exit",        "Undo",        "Redo",
+                             "Cut",         "Copy",        "Paste",       "Select Font Color",
+                             "Setup Parms", "CallID Font", "How To",      "About",
+                             "Ctrl+Z",      "Ctrl+X",      "Ctrl+C",      "Ctrl+V",
+                             "Ctrl+P",      "QRA",         "Operator",    "Rem QRA",
+                             "Rem Op",      "Date",        "UTC",         "QRG",
+                             "RST",         "Mode",        "QTH",         "Country",
+                             "RIG",         "Thanks",      "Image",       "City",
+                             "State",       "ANT",         "ZIP",         "blankcard.jpg",
+                             "Open Log",    "Ctrl+L",      "Print Labels"})
         EXPECT_NE(text.find(word), std::string::npos) << word;
 }
 

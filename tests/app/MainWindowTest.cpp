@@ -229,15 +229,17 @@ TEST_F(MainWindowTest, MainMenuHasTheDesignedMenusItemsAndShortcuts) {
         EXPECT_EQ(menus[i]->text().toStdString(), titles[size_t(i)].second);
     }
     // Open Log (Ctrl+L, 16460) is ours, ahead of the designed items.
-    ExpectItems(*menus[0]->menu(), {{"OpenLog1", "Open &Log...", 16460,
-                                     "Fill the contact fields from a contact of your log"},
-                                    {"N4", "-", 0, ""},
-                                    {"SaveAs1", "Save &As...", 0, "Save your QSL Card"},
-                                    {"N3", "-", 0, ""},
-                                    {"Print1", "&Print", 16464, ""},
-                                    {"PrintSetup1", "Prin&t Setup...", 0, ""},
-                                    {"N2", "-", 0, ""},
-                                    {"Exit1", "E&xit", 0, ""}});
+    ExpectItems(
+        *menus[0]->menu(),
+        {{"OpenLog1", "Open &Log...", 16460, "Fill the contact fields from a contact of your log"},
+         {"N4", "-", 0, ""},
+         {"SaveAs1", "Save &As...", 0, "Save your QSL Card"},
+         {"N3", "-", 0, ""},
+         {"Print1", "&Print", 16464, ""},
+         {"PrintSetup1", "Prin&t Setup...", 0, ""},
+         {"PrintLabels1", "Print La&bels...", 0, "Print QSL labels for the contacts of a log"},
+         {"N2", "-", 0, ""},
+         {"Exit1", "E&xit", 0, ""}});
     ExpectItems(*menus[1]->menu(), {{"Undo2", "&Undo", 16474, ""},
                                     {"Repeatcommand1", "Redo", 0, ""},
                                     {"N7", "-", 0, ""},
@@ -273,6 +275,10 @@ struct CancelledPrintDialogs : velmora::print::PrintDialogProvider {
         return false;
     }
     bool RunPageSetup(QPrinter&) override {
+        ++shown;
+        return false;
+    }
+    bool RunPrintLabels(QPrinter&) override {
         ++shown;
         return false;
     }

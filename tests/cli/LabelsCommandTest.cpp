@@ -1,6 +1,7 @@
 // velmora-card labels: the label sheets of a log, read back from the PDF with poppler's
 // pdftotext. Each label's words must be exactly what the card would say of its contacts, on the
 // label slot the skip count and the grouping put it.
+#include "../labels/LabelWords.h"
 #include "../labels/PdfWords.h"
 #include "CliTestSupport.h"
 #include "adif/Adif.h"
@@ -19,8 +20,10 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace lb = velmora::labels;
+using labels_test::ExpectedWords;
 using labels_test::PdfPage;
 using labels_test::PdfWord;
+using labels_test::WordsIn;
 
 std::string ReadText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -48,50 +51,6 @@ constexpr std::string_view kLog =
     "<STATION_CALLSIGN:5>G4XYZ<QSL_SENT:1>Y<EOR>\n"
     "<CALL:6>DL1ABC<QSO_DATE:8>20261209<TIME_ON:4>0700<FREQ:5>3.573<MODE:3>FT8<RST_SENT:3>-20"
     "<STATION_CALLSIGN:5>G4XYZ<EOR>\n";
-
-// Every word a label of these records must show, sorted: what a reader of the label sees.
-std::vector<std::string> ExpectedWords(const std::vector<const adif::Record*>& records) {
-    std::vector<const qsl::Contact*> rows;
-    std::vector<qsl::Contact> contacts;
-    for (const adif::Record* record : records)
-        contacts.push_back(qsl::ContactFromRecord(*record, qsl::kDefaultDateFormat));
-    const bool anyMhz = std::any_of(contacts.begin(), contacts.end(),
-                                    [](const qsl::Contact& c) { return !c.frequency.empty(); });
-    std::vector<std::string> words{"To",   "Radio", contacts.front().station,
-                                   "Date", "UTC",   anyMhz ? "MHz" : "Band",
-                                   "Mode", "RST",   "QSL",
-                                   "73",   "de",    contacts.front().ownCall};
-    bool allReceived = true;
-    std::string via;
-    for (const qsl::Contact& c : contacts) {
-        for (const std::string& cell :
-             {c.date, c.utc, c.frequency.empty() ? c.band : c.frequency, c.mode, c.rst})
-            words.push_back(cell);
-        allReceived = allReceived && c.qslReceived;
-        if (via.empty())
-            via = c.qslVia;
-    }
-    words.push_back(allReceived ? "TNX" : "PSE");
-    if (!via.empty()) {
-        words.push_back("via");
-        words.push_back(via);
-    }
-    std::sort(words.begin(), words.end());
-    return words;
-}
-
-// The words whose centre lies in the rectangle, sorted.
-std::vector<std::string> WordsIn(const PdfPage& page, const lb::RectMm& rect) {
-    std::vector<std::string> words;
-    for (const PdfWord& word : page.words) {
-        const double x = (word.xMin + word.xMax) / 2;
-        const double y = (word.yMin + word.yMax) / 2;
-        if (x >= rect.left && x < rect.right() && y >= rect.top && y < rect.bottom())
-            words.push_back(word.text);
-    }
-    std::sort(words.begin(), words.end());
-    return words;
-}
 
 class LabelsCommandTest : public clitest::ProgramTest {
   protected:

@@ -54,6 +54,19 @@ class QtPrintDialogProvider : public PrintDialogProvider {
         dialog.setWindowTitle(QStringLiteral("Print Setup"));
         return dialog.exec() == QDialog::Accepted;
     }
+
+    bool RunPrintLabels(QPrinter& printer) override {
+        toolkit::ReturnActivation owner(QApplication::activeWindow());
+        QPrintDialog dialog(&printer, owner.window());
+        dialog.setObjectName(QStringLiteral("PrintLabelsDialog"));
+        dialog.setWindowTitle(QStringLiteral("Print Labels"));
+        // Every sheet of the run: a partial print would leave the skip count of the next run
+        // to guesswork.
+        dialog.setOptions(QAbstractPrintDialog::PrintToFile |
+                          QAbstractPrintDialog::PrintCollateCopies |
+                          QAbstractPrintDialog::PrintShowPageSize);
+        return dialog.exec() == QDialog::Accepted;
+    }
 };
 
 } // namespace

@@ -23,6 +23,9 @@ class PrintDialogProvider {
     virtual bool RunPrint(QPrinter& printer, PrintOptions& options) = 0;
     // Paper, orientation and margins of printer; a cancel leaves it as it was.
     virtual bool RunPageSetup(QPrinter& printer) = 0;
+    // The print dialog for label sheets: printer or PDF file and copies, no card options. On
+    // confirm the choices are in printer.
+    virtual bool RunPrintLabels(QPrinter& printer) = 0;
 };
 
 // The provider with Qt's modal dialogs, parented to the active window.

@@ -52,6 +52,7 @@ class ScriptedPrintDialogs : public PrintDialogProvider {
         pageSetup.pop_front();
         return answer(printer);
     }
+    bool RunPrintLabels(QPrinter&) override { return false; }
 };
 
 class PrintCommandsTest : public AppTest {
