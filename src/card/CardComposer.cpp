@@ -202,15 +202,6 @@ std::string UpperCase(std::string_view text) {
     return platform::AsciiUpperCopy(text);
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-    const auto isBlank = [](char c) { return static_cast<uint8_t>(c) <= 32; };
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 std::string FrequencyField(std::string_view text) {
     size_t cut = text.size();
     if (cut > kFrequencyWidth) {

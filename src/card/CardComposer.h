@@ -11,6 +11,7 @@
 #include "graphics/Canvas.h"
 #include "graphics/Color.h"
 #include "graphics/Tools.h"
+#include "platform/Ascii.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -125,7 +126,7 @@ void DrawBoxes(graphics::TCanvas& canvas, const CardData& data);
 std::string UpperCase(std::string_view text);
 
 // Drops leading and trailing bytes 0 to 32 (blanks and control characters).
-std::string_view TrimBlanks(std::string_view text);
+using platform::TrimBlanks;
 
 // printf's "%-9.9s" on UTF-8: the longest prefix of at most 9 bytes that does not end inside a
 // UTF-8 sequence, padded on the right with blanks to 9 bytes.

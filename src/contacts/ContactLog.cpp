@@ -74,7 +74,7 @@ bool ParseMHz(std::string_view text, double& mhz) {
 LogContact ContactOf(const adif::Record& record) {
     LogContact contact;
     contact.record = record.number;
-    contact.fields = cli::ContactFromRecord(record, kDateAsInLog);
+    contact.fields = qsl::ContactFromRecord(record, kDateAsInLog);
     contact.band = record.Value("BAND");
     contact.qslSent = record.Value("QSL_SENT");
     contact.when = When(record.Value("QSO_DATE"), record.Value("TIME_ON"));
@@ -210,12 +210,12 @@ std::string_view ColumnTitle(Column column) {
 }
 
 std::string CellText(const LogContact& contact, Column column, std::string_view datePattern) {
-    const cli::Contact& c = contact.fields;
+    const qsl::Contact& c = contact.fields;
     switch (column) {
     case Column::Call:
         return OneLine(c.station);
     case Column::Date:
-        return OneLine(cli::FormatQsoDate(c.date, datePattern));
+        return OneLine(qsl::FormatQsoDate(c.date, datePattern));
     case Column::Utc:
         return OneLine(c.utc);
     case Column::Frequency:

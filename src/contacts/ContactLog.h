@@ -7,7 +7,7 @@
 // progress callback is called on the reading thread.
 #pragma once
 
-#include "cli/MakeCards.h"
+#include "qsl/Contact.h"
 
 #include <cstdint>
 #include <functional>
@@ -20,7 +20,7 @@ namespace contacts {
 // One readable contact of the log.
 struct LogContact {
     size_t record = 0;   // the record's number in the file, 1 for the first
-    cli::Contact fields; // as velmora-card maps the record, the date as it stands in the log
+    qsl::Contact fields; // as velmora-card maps the record, the date as it stands in the log
     std::string band;    // BAND, shown and filled when FREQ is missing
     std::string qslSent; // QSL_SENT
 

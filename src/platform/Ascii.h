@@ -29,6 +29,16 @@ inline std::string AsciiUpperCopy(std::string_view text) {
     return out;
 }
 
+// text without the bytes 0 to 32 (blanks and control characters) around it.
+constexpr std::string_view TrimBlanks(std::string_view text) {
+    const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
 constexpr bool EqualNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return AsciiLower(x) == AsciiLower(y);

@@ -20,15 +20,6 @@ std::string StationKey(const adif::Record& record) {
 
 } // namespace
 
-std::string_view TrimBlanks(std::string_view text) {
-    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 bool IsSelected(const adif::Record& record, SentSelection selection) {
     const std::string sent = platform::AsciiUpperCopy(TrimBlanks(record.Value("QSL_SENT")));
     switch (selection) {

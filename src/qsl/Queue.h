@@ -7,6 +7,7 @@
 #pragma once
 
 #include "adif/Adif.h"
+#include "platform/Ascii.h"
 
 #include <cstddef>
 #include <span>
@@ -23,7 +24,7 @@ enum class SentSelection {
 };
 
 // text without the blanks and control characters around it, as log values are compared.
-std::string_view TrimBlanks(std::string_view text);
+using platform::TrimBlanks;
 
 bool IsSelected(const adif::Record& record, SentSelection selection);
 

@@ -57,7 +57,7 @@ TEST(ContactFieldsTest, TheFieldsAgreeWithTheCardCommandForEveryRecord) {
     for (const LogContact& contact : log.contacts) {
         SCOPED_TRACE(contact.record);
         const adif::Record& record = records.at(contact.record - 1);
-        const cli::Contact card = cli::ContactFromRecord(record, "YY/MM/DD");
+        const qsl::Contact card = qsl::ContactFromRecord(record, "YY/MM/DD");
         const ContactFields fields = FieldsOf(contact, "YY/MM/DD");
         EXPECT_EQ(fields.station, card.station);
         EXPECT_EQ(fields.date, card.date);

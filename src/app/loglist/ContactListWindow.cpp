@@ -2,8 +2,8 @@
 
 #include "app/loglist/LogSettings.h"
 #include "app/toolkit/Application.h"
-#include "cli/MakeCards.h"
 #include "graphics/Exceptions.h"
+#include "qsl/Contact.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -262,7 +262,7 @@ void ContactListWindow::PickRow(int row) {
 void ContactListWindow::DatePatternEdited(const QString& text) {
     const std::string pattern = text.toStdString();
     // A text that names no part of the date would hide every date; it waits for more typing.
-    const bool valid = cli::IsDatePattern(pattern);
+    const bool valid = qsl::IsDatePattern(pattern);
     datePattern_->setStyleSheet(valid ? QString() : QStringLiteral("color: #b00000"));
     if (!valid)
         return;

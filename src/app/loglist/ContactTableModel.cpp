@@ -1,6 +1,6 @@
 #include "app/loglist/ContactTableModel.h"
 
-#include "cli/MakeCards.h"
+#include "qsl/Contact.h"
 
 #include <utility>
 
@@ -9,7 +9,7 @@ namespace loglist {
 using contacts::Column;
 
 ContactTableModel::ContactTableModel(QObject* parent)
-    : QAbstractTableModel(parent), datePattern_(cli::kDefaultDateFormat) {}
+    : QAbstractTableModel(parent), datePattern_(qsl::kDefaultDateFormat) {}
 
 void ContactTableModel::SetLog(std::shared_ptr<const contacts::ContactLog> log) {
     beginResetModel();

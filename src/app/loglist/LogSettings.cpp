@@ -1,6 +1,6 @@
 #include "app/loglist/LogSettings.h"
 
-#include "cli/MakeCards.h"
+#include "qsl/Contact.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -49,7 +49,7 @@ void LogSettings::SetLastLog(const std::string& path) {
 
 std::string LogSettings::DatePattern() const {
     const std::string pattern = Read(kDatePattern);
-    return cli::IsDatePattern(pattern) ? pattern : std::string(cli::kDefaultDateFormat);
+    return qsl::IsDatePattern(pattern) ? pattern : std::string(qsl::kDefaultDateFormat);
 }
 
 void LogSettings::SetDatePattern(const std::string& pattern) {
