@@ -73,10 +73,6 @@ void TBitmap::DropCanvasContext() {
         canvas_->ReleaseHandle();
 }
 
-void TBitmap::ReleaseCanvasHandle() {
-    DropCanvasContext();
-}
-
 void TBitmap::InstallRecord(std::shared_ptr<TBitmapImage> image) {
     {
         std::lock_guard lock(ImageLock());
@@ -85,7 +81,7 @@ void TBitmap::InstallRecord(std::shared_ptr<TBitmapImage> image) {
     // The old record (now in image) is released here, outside the lock.
 }
 
-void TBitmap::InstallImage(TNewBitmapImage parts) {
+void TBitmap::InstallParts(TNewBitmapImage parts) {
     DropCanvasContext();
     auto image = std::make_shared<TBitmapImage>();
     image->handle = std::move(parts.storage);
@@ -114,7 +110,7 @@ void TBitmap::MakeStorageReady() {
     auto onChange = std::move(OnChange);
     OnChange = nullptr;
     try {
-        ReadBmpStream(*this, bytes, bytes.Size());
+        ReadBmp(bytes, bytes.Size());
     } catch (...) {
         OnChange = std::move(onChange);
         throw;
@@ -514,7 +510,21 @@ void TBitmap::DrawGraphic(TCanvas& target, const platform::RECT& rect) {
 
 void TBitmap::LoadFromStream(TStream& stream) {
     const int64_t size = stream.Size() - stream.Position();
-    ReadBmpStream(*this, stream, size);
+    ReadBmp(stream, size);
+}
+
+void TBitmap::ReadBmp(TStream& stream, int64_t size) {
+    DropCanvasContext();
+    if (size == 0) {
+        MakeEmptyImage();
+        return;
+    }
+    // The reader's failure leaves the image as it was.
+    InstallParts(ReadBmpImage(stream, size));
+}
+
+void InstallImage(TBitmap& bitmap, TNewBitmapImage parts) {
+    bitmap.InstallParts(std::move(parts));
 }
 
 } // namespace graphics

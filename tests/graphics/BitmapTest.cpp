@@ -707,7 +707,7 @@ TEST(SaveStream, AnImageOfOnlyFileBytesIsReadAgainQuietly) {
     TBitmap bitmap;
     TNewBitmapImage parts;
     parts.saveStream = std::make_unique<TMemoryStream>(Rle8File());
-    bitmap.InstallImage(std::move(parts));
+    InstallImage(bitmap, std::move(parts));
     EXPECT_FALSE(bitmap.Empty());
     int changes = 0;
     bitmap.OnChange = [&](TGraphic&) { ++changes; };
