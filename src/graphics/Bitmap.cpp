@@ -523,6 +523,15 @@ void TBitmap::ReadBmp(TStream& stream, int64_t size) {
     InstallParts(ReadBmpImage(stream, size));
 }
 
+GdiBitmap* PatternStorageOf(TBitmap& bitmap) {
+    // A pattern brush is made from a device-dependent bitmap.
+    if (bitmap.Empty())
+        return nullptr;
+    if (bitmap.StorageKind() != bmDDB)
+        bitmap.ChangeStorageKind(bmDDB);
+    return bitmap.HandleOf();
+}
+
 void InstallImage(TBitmap& bitmap, TNewBitmapImage parts) {
     bitmap.InstallParts(std::move(parts));
 }
