@@ -146,7 +146,6 @@ class TBitmap : public TGraphic {
     // The platform bitmap after the changing step (the caller may draw on it): the bitmap
     // keeps ownership. Null for an empty bitmap.
     virtual platform::GdiBitmap* HandleOf();
-    platform::GdiBitmap* BitmapHandle() { return HandleOf(); }
     // Takes ownership of handle; the current palette stays.
     void SetBitmapHandle(platform::HBITMAP handle);
     virtual platform::GdiBitmap* MaskHandleOf();
@@ -155,7 +154,6 @@ class TBitmap : public TGraphic {
     void SetPaletteHandle(platform::HPALETTE palette);
 
     TStorageKind StorageKind() const;
-    void SetStorageKind(TStorageKind kind) { ChangeStorageKind(kind); }
     virtual void ChangeStorageKind(TStorageKind kind);
     TPixelFormat PixelFormat() const;
     // pfCustom raises EInvalidGraphic "Invalid pixel format".
