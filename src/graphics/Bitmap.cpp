@@ -13,12 +13,6 @@
 
 namespace graphics {
 
-using platform::DIBSECTION;
-using platform::GdiBitmap;
-using platform::GdiPalette;
-using platform::HBITMAP;
-using platform::HDC;
-using platform::HPALETTE;
 using namespace storage;
 
 // ---- TBitmap: basics ---------------------------------------------------------------------------

@@ -8,9 +8,6 @@
 
 namespace graphics {
 
-using platform::GdiBitmap;
-using platform::GdiPalette;
-using platform::HDC;
 using namespace storage;
 
 // ---- TBitmapCanvas -----------------------------------------------------------------------------

@@ -9,14 +9,6 @@
 
 namespace graphics {
 
-using platform::DIBSECTION;
-using platform::GdiBitmap;
-using platform::GdiPalette;
-using platform::HBITMAP;
-using platform::HDC;
-using platform::HPALETTE;
-using platform::RGBQUAD;
-
 namespace storage {
 
 std::mutex& ImageLock() {

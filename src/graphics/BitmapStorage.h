@@ -13,6 +13,15 @@
 
 namespace graphics::storage {
 
+// The platform names every room uses, brought in with `using namespace storage`.
+using platform::DIBSECTION;
+using platform::GdiBitmap;
+using platform::GdiPalette;
+using platform::HBITMAP;
+using platform::HDC;
+using platform::HPALETTE;
+using platform::RGBQUAD;
+
 // Taking and releasing references to shared images happens under this lock.
 std::mutex& ImageLock();
 
@@ -28,9 +37,6 @@ std::vector<platform::RGBQUAD> ReadColorTable(platform::GdiBitmap& bitmap, bool 
 std::vector<platform::RGBQUAD> PaletteTable(platform::GdiPalette& palette, size_t limit);
 
 platform::HPALETTE PaletteFromTable(std::span<const platform::RGBQUAD> table);
-
-using platform::GdiBitmap;
-using platform::GdiPalette;
 
 // Selects a bitmap into a memory context for the length of a scope, and the old one back.
 class BitmapSelection {

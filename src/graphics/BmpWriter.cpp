@@ -7,8 +7,6 @@
 
 namespace graphics {
 
-using platform::DIBSECTION;
-using platform::RGBQUAD;
 using namespace storage;
 
 namespace {
