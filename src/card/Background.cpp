@@ -2,34 +2,12 @@
 
 #include "card/Orientation.h"
 #include "graphics/Exceptions.h"
-#include "platform/Ascii.h"
 
-#include <algorithm>
-#include <array>
 #include <utility>
 
 namespace card {
 
 namespace {
-
-struct Ending {
-    std::string_view text;
-    BackgroundReader reader;
-};
-
-// In the order they are tried.
-constexpr std::array kEndings{
-    Ending{"jpg", BackgroundReader::Jpeg},
-    Ending{"jpeg", BackgroundReader::Jpeg},
-    Ending{"gif", BackgroundReader::Gif},
-    Ending{"bmp", BackgroundReader::Bmp},
-};
-
-// The working bitmap shares the GIF's first-frame bitmap; a GIF without frames leaves it empty.
-void TakeGifFrame(gif::TGIFImage& image, graphics::TBitmap& work, const std::string& path) {
-    image.ReadFromFile(path);
-    work.CopyFrom(image.Bitmap());
-}
 
 template <typename Graphic> std::unique_ptr<Graphic> NewObject(const BackgroundObjects& objects) {
     auto object = std::make_unique<Graphic>();
@@ -50,11 +28,8 @@ void HandOverJpeg(jpeg::TJPEGImage& jpeg, graphics::TBitmap& work, const std::st
 }
 
 BackgroundReader ReaderForFileName(std::string_view fileName) {
-    for (const Ending& ending : kEndings) {
-        if (platform::EndsWithNoCase(fileName, ending.text))
-            return ending.reader;
-    }
-    return BackgroundReader::None;
+    const PictureFormat* format = FormatForFileName(fileName);
+    return format == nullptr ? BackgroundReader::None : format->reader;
 }
 
 std::string NotAPictureMessage(std::string_view fileName) {
@@ -86,19 +61,7 @@ graphics::TBitmap& LoadBackground(BackgroundObjects& objects, const std::string&
 
     graphics::TBitmap& work = *fresh.WorkBitmap;
     try {
-        switch (reader) {
-        case BackgroundReader::Jpeg:
-            HandOverJpeg(*fresh.JpegImage, work, fileName);
-            break;
-        case BackgroundReader::Gif:
-            TakeGifFrame(*fresh.GifImage, work, fileName);
-            break;
-        case BackgroundReader::Bmp:
-            work.ReadFromFile(fileName);
-            break;
-        case BackgroundReader::None:
-            break;
-        }
+        ReadPicture(reader, {*fresh.JpegImage, *fresh.GifImage}, work, fileName);
     } catch (...) {
         // A reader's error leaves the new objects in place, as they were when it failed.
         objects = std::move(fresh);

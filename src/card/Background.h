@@ -8,6 +8,7 @@
 #pragma once
 
 #include "card/Fit.h"
+#include "card/PictureTable.h"
 #include "gif/GIFImage.h"
 #include "graphics/Bitmap.h"
 #include "graphics/Graphic.h"
@@ -19,11 +20,7 @@
 
 namespace card {
 
-enum class BackgroundReader { None, Jpeg, Gif, Bmp };
-
-// The reader for a file name, by its last characters in any letter case: "jpg", else "jpeg",
-// else "gif", else "bmp". No dot is needed ("photoJPG" is a JPEG); a name shorter than an ending
-// is compared whole.
+// The reader for a file name, by the picture table's rule for Find (FormatForFileName).
 BackgroundReader ReaderForFileName(std::string_view fileName);
 
 // The message of the error for a name with no known ending.

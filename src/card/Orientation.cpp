@@ -195,7 +195,7 @@ std::unique_ptr<graphics::TBitmap> TurnUpright(graphics::TBitmap& source,
     const bool swap = SwapsSides(orientation);
     const int width = swap ? storedHeight : storedWidth;
     const int height = swap ? storedWidth : storedHeight;
-    result->InstallImage(StorageLike(source, width, height));
+    graphics::InstallImage(*result, StorageLike(source, width, height));
     CopyPixels(from, RowsOf(*result), width, height, bits,
                MappingFor(orientation, storedWidth, storedHeight));
     return result;

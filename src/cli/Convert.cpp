@@ -19,7 +19,7 @@ int RunConvert(std::span<const std::string> args, CommandIo& io) {
     }
     graphics::TBitmap bitmap;
     try {
-        reader->load(picture, bitmap);
+        card::ReadPicture(*reader, bitmap, picture);
     } catch (const graphics::Exception& error) {
         ReportError(io, picture, error.message());
         return kExitFailure;

@@ -1,28 +1,18 @@
-// The picture readers the command line can decode with, chosen by the file name's ending.
+// The picture readers the command line decodes with: those of the card's picture table, chosen
+// by the ending after the last dot of the file's name.
 #pragma once
 
-#include <string>
-#include <string_view>
-
-namespace graphics {
-class TBitmap;
-}
+#include "card/PictureTable.h"
 
 namespace cli {
 
-// Decodes the file at path into bitmap, or raises the reader's exception (a graphics::Exception
-// or one derived from it) and leaves bitmap as it was.
-using PictureLoader = void (*)(const std::string& path, graphics::TBitmap& bitmap);
-
-struct PictureReader {
-    std::string_view ending; // lower case, without the dot
-    PictureLoader load;
-};
+using PictureReader = card::PictureFormat;
 
 // The reader for the ending of path (after its last dot, compared without case), or null.
-const PictureReader* FindPictureReader(std::string_view path);
+inline const PictureReader* FindPictureReader(std::string_view path) {
+    return card::FormatForPath(path);
+}
 
-// The known endings, comma separated, for messages.
-std::string KnownEndings();
+using card::KnownEndings;
 
 } // namespace cli

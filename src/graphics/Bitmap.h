@@ -4,6 +4,7 @@
 // changes copy into new storage. The bitmap's canvas draws on its pixels.
 #pragma once
 
+#include "graphics/BitmapParts.h"
 #include "graphics/Canvas.h"
 #include "graphics/Color.h"
 #include "graphics/Graphic.h"
@@ -67,16 +68,6 @@ class TBitmapImage {
     // Device-independent when the storage is a DIB section, or when there is no storage and the
     // header size is non-zero.
     TStorageKind Kind() const;
-};
-
-// The parts of a freshly made image, for decoders that build storage themselves (the BMP
-// reader). TBitmap::InstallImage turns them into the bitmap's new image record.
-struct TNewBitmapImage {
-    platform::HBITMAP storage;
-    platform::HPALETTE palette;
-    platform::DIBSECTION description{};
-    std::unique_ptr<TMemoryStream> saveStream;
-    bool os2Format = false;
 };
 
 // The canvas of a bitmap. Before each drawing operation it gives its bitmap the chance to make
@@ -155,7 +146,6 @@ class TBitmap : public TGraphic {
     // The platform bitmap after the changing step (the caller may draw on it): the bitmap
     // keeps ownership. Null for an empty bitmap.
     virtual platform::GdiBitmap* HandleOf();
-    platform::GdiBitmap* BitmapHandle() { return HandleOf(); }
     // Takes ownership of handle; the current palette stays.
     void SetBitmapHandle(platform::HBITMAP handle);
     virtual platform::GdiBitmap* MaskHandleOf();
@@ -164,7 +154,6 @@ class TBitmap : public TGraphic {
     void SetPaletteHandle(platform::HPALETTE palette);
 
     TStorageKind StorageKind() const;
-    void SetStorageKind(TStorageKind kind) { ChangeStorageKind(kind); }
     virtual void ChangeStorageKind(TStorageKind kind);
     TPixelFormat PixelFormat() const;
     // pfCustom raises EInvalidGraphic "Invalid pixel format".
@@ -188,20 +177,19 @@ class TBitmap : public TGraphic {
     bool SharesImageWith(const TBitmap& other) const { return image_ == other.image_; }
     const platform::DIBSECTION& Description() const { return image_->description; }
 
-    // ---- For decoders that make storage themselves (the BMP reader).
-    // Releases the canvas's device context (before storage is replaced).
-    void ReleaseCanvasHandle();
-    // Replaces the image record as a whole by one made of parts (reference count 1): the old
-    // image is released, palette modified is set when there is a palette, NotifyChanged fires.
-    void InstallImage(TNewBitmapImage parts);
-    // A new empty (0 x 0) image, without notification.
-    void MakeEmptyImage();
-
     // Makes the storage ready: an image with only a save stream is loaded again from it.
     void MakeStorageReady();
 
   private:
     friend class TBitmapCanvas;
+    friend void InstallImage(TBitmap& bitmap, TNewBitmapImage parts);
+
+    // Reads a BMP file of size bytes from the stream's position (size 0 empties the bitmap).
+    void ReadBmp(TStream& stream, int64_t size);
+    // See graphics/BitmapParts.h.
+    void InstallParts(TNewBitmapImage parts);
+    // A new empty (0 x 0) image, without notification.
+    void MakeEmptyImage();
 
     // The changing step before drawing: a shared image gets a private copy.
     void Changing();

@@ -7,7 +7,6 @@
 // are left, the pixel byte count against the storage it is read into.
 #include "graphics/BmpReader.h"
 
-#include "graphics/Bitmap.h"
 #include "graphics/Exceptions.h"
 #include "graphics/Stream.h"
 #include "platform/DeviceContext.h" // complete object types for selection
@@ -342,22 +341,16 @@ CopyCompressedFile(BoundedReader& in, const TBmpFileHeader& fileHeader, const Di
 
 } // namespace
 
-void ReadBmpStream(TBitmap& bitmap, TStream& stream, int64_t size) {
-    bitmap.ReleaseCanvasHandle();
-    if (size == 0) {
-        bitmap.MakeEmptyImage();
-        return;
-    }
+TNewBitmapImage ReadBmpImage(TStream& stream, int64_t size) {
     BoundedReader in(stream, size);
     TBmpFileHeader fileHeader;
     in.Read(fileHeader);
     if (Le16(fileHeader, 0) != kBmpType)
         NotValid();
-    ReadDibBody(bitmap, stream, in.Left(), fileHeader);
+    return ReadDibBody(stream, in.Left(), fileHeader);
 }
 
-void ReadDibBody(TBitmap& bitmap, TStream& stream, int64_t remaining,
-                 const TBmpFileHeader& fileHeader) {
+TNewBitmapImage ReadDibBody(TStream& stream, int64_t remaining, const TBmpFileHeader& fileHeader) {
     const int64_t fileSize = int64_t(fileHeader.size()) + std::max<int64_t>(remaining, 0);
     BoundedReader fileReader(stream, remaining);
     DibHeader header = ReadHeader(fileReader);
@@ -413,7 +406,7 @@ void ReadDibBody(TBitmap& bitmap, TStream& stream, int64_t remaining,
     described.biClrImportant = h.biClrImportant;
     parts.saveStream = std::move(saveStream);
     parts.os2Format = header.core;
-    bitmap.InstallImage(std::move(parts));
+    return parts;
 }
 
 } // namespace graphics

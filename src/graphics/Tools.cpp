@@ -1,6 +1,5 @@
 #include "graphics/Tools.h"
 
-#include "graphics/Bitmap.h"
 #include "graphics/Exceptions.h"
 #include "platform/Ascii.h"
 #include "platform/DeviceContext.h" // complete type for HDC owners
@@ -502,11 +501,8 @@ void TBrush::CopyFrom(const TPersistent* source) {
 
 platform::GdiBrush& TBrush::Handle() {
     auto& handle = BrushCache().HandleOf(*resource_, [](const TBrushRecord& r) {
-        // A pattern brush is made from a device-dependent bitmap.
-        if (r.bitmap != nullptr && !r.bitmap->Empty()) {
-            if (r.bitmap->StorageKind() != bmDDB)
-                r.bitmap->ChangeStorageKind(bmDDB);
-            if (platform::GdiBitmap* pattern = r.bitmap->HandleOf())
+        if (r.bitmap != nullptr) {
+            if (platform::GdiBitmap* pattern = PatternStorageOf(*r.bitmap))
                 return platform::CreatePatternBrush(*pattern);
         }
         platform::LOGBRUSH lb;

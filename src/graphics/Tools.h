@@ -274,6 +274,11 @@ class TBrush : public TGraphicsObject {
     std::shared_ptr<Resource> resource_;
 };
 
+// The storage a pattern brush is made from: the bitmap turned device-dependent first, as pattern
+// brushes are; null for an empty bitmap. Defined with the bitmap, so that the tools need not
+// include it.
+platform::GdiBitmap* PatternStorageOf(TBitmap& bitmap);
+
 // Diagnostics for tests: live entries of the shared pen cache.
 size_t PenCacheSize();
 

@@ -110,7 +110,7 @@ void MakeOutputStorage(const jpeg_decompress_struct& cinfo, RowLayout layout,
     if (!parts.storage ||
         platform::GetObject(*parts.storage, parts.description) != platform::kDibSectionObjectSize)
         graphics::RaiseOutOfResources();
-    target.InstallImage(std::move(parts));
+    graphics::InstallImage(target, std::move(parts));
 }
 
 // Rows the decoding did not reach (it was stopped or failed) are white, as new bitmap area is.

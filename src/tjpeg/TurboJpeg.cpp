@@ -191,7 +191,7 @@ void DecodeJpeg(std::span<const uint8_t> file, graphics::TBitmap& target) {
             CmykRowToBgr(std::span(cmyk).subspan(row * cmykStride, cmykStride),
                          bits.subspan(row * stride, stride));
     }
-    target.InstallImage(std::move(parts));
+    graphics::InstallImage(target, std::move(parts));
 }
 
 std::vector<uint8_t> EncodeJpeg(const graphics::TBitmap& source, int quality) {

@@ -2,8 +2,10 @@
 #include "cli/Cli.h"
 
 #include "CliTestSupport.h"
+#include "card/Background.h"
 #include "cli/BmpWriter.h"
 #include "cli/PictureReaders.h"
+#include "gif/GIFImage.h"
 #include "graphics/Bitmap.h"
 #include "graphics/Stream.h"
 
@@ -93,6 +95,47 @@ TEST_F(CliTest, EndingsAreComparedWithoutCase) {
     EXPECT_EQ(FindPictureReader("dir.bmp/picture"), nullptr);
     EXPECT_EQ(FindPictureReader("bmp"), nullptr);
     EXPECT_EQ(FindPictureReader("picture.bmp.txt"), nullptr);
+}
+
+// A GIF is read as Find reads it: its first frame, whatever follows it.
+TEST_F(CliTest, ConvertWritesTheFirstFrameOfAGif) {
+    const fs::path gifs = fs::path(VELMORA_CORPUS_DIR) / "gif";
+    for (const char* name : {"ancell-pygif-test-suite/animation.gif", "giflib/pic/welcome2.gif",
+                             "giflib/pic/treescap-interlaced.gif"}) {
+        SCOPED_TRACE(name);
+        gif::TGIFImage image;
+        image.ReadFromFile((gifs / name).string());
+        if (std::string(name).starts_with("ancell")) {
+            ASSERT_EQ(image.Images().Count(), 4); // four frames; only the first counts
+        }
+        graphics::TBitmap first;
+        first.CopyFrom(image.Bitmap());
+
+        const fs::path picture = dir_ / (std::string("Upper.") + "GIF");
+        fs::copy_file(gifs / name, picture, fs::copy_options::overwrite_existing);
+        const fs::path output = dir_ / "frame.bmp";
+        ASSERT_EQ(Convert(picture, output), kExitSuccess) << err_.str();
+        EXPECT_EQ(err_.str(), "");
+        graphics::TBitmap written;
+        written.ReadFromFile(output.string());
+        ASSERT_EQ(written.Width(), first.Width());
+        ASSERT_EQ(written.Height(), first.Height());
+        EXPECT_EQ(clitest::Pixels(written), clitest::Pixels(first));
+    }
+}
+
+TEST_F(CliTest, EveryEndingFindReadsIsKnownToConvertAndListed) {
+    for (const char* name : {"a.jpg", "a.JPEG", "a.gif", "a.bmp"}) {
+        const PictureReader* reader = FindPictureReader(name);
+        ASSERT_NE(reader, nullptr) << name;
+        EXPECT_EQ(reader->reader, card::ReaderForFileName(name)) << name;
+    }
+    EXPECT_EQ(Run({"--help"}), kExitSuccess);
+    EXPECT_NE(out_.str().find("\npictures: bmp, jpg, jpeg, gif\n"), std::string::npos)
+        << out_.str();
+    EXPECT_EQ(Convert(dir_ / "card.xyz", dir_ / "out.bmp"), kExitFailure);
+    EXPECT_NE(err_.str().find("(known endings: bmp, jpg, jpeg, gif)"), std::string::npos)
+        << err_.str();
 }
 
 TEST_F(CliTest, AReaderErrorNamesThePictureAndExitsWithOne) {

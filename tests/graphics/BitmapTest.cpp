@@ -209,7 +209,7 @@ TEST(CopyOnWrite, AskingForTheHandleMakesAPrivateCopy) {
     auto first = MakeTrueColor(20, 20);
     TBitmap second;
     second.CopyFrom(first.get());
-    platform::GdiBitmap* handle = second.BitmapHandle();
+    platform::GdiBitmap* handle = second.HandleOf();
     EXPECT_NE(handle, nullptr);
     EXPECT_FALSE(second.SharesImageWith(*first));
 }
@@ -415,7 +415,7 @@ TEST(Handle, WritingTheHandleTakesOwnership) {
     EXPECT_EQ(bitmap->Width(), 7);
     EXPECT_EQ(bitmap->Height(), 5);
     EXPECT_EQ(bitmap->StorageKind(), bmDDB);
-    EXPECT_EQ(bitmap->BitmapHandle(), raw);
+    EXPECT_EQ(bitmap->HandleOf(), raw);
     // New device bitmaps are black.
     EXPECT_EQ(Pixel(*bitmap, 3, 3), 0u);
 }
@@ -424,11 +424,11 @@ TEST(StorageKind, ChangesBothWays) {
     TBitmap bitmap;
     bitmap.SetSize(6, 6);
     bitmap.Canvas().SetPixelAt(1, 1, clRed);
-    bitmap.SetStorageKind(bmDIB);
+    bitmap.ChangeStorageKind(bmDIB);
     EXPECT_EQ(bitmap.StorageKind(), bmDIB);
     EXPECT_EQ(bitmap.PixelFormat(), pf32bit);
     EXPECT_EQ(Pixel(bitmap, 1, 1), 0x0000FFu);
-    bitmap.SetStorageKind(bmDDB);
+    bitmap.ChangeStorageKind(bmDDB);
     EXPECT_EQ(bitmap.StorageKind(), bmDDB);
     EXPECT_EQ(Pixel(bitmap, 1, 1), 0x0000FFu);
 }
@@ -497,7 +497,7 @@ TEST(HandOver, DibSectionsStaySections) {
     auto source = MakeTrueColor(6, 6, clBlue);
     source->SetPixelFormat(pf24bit);
     TBitmap target;
-    target.ImportClipboardData(platform::CF_BITMAP, source->BitmapHandle(), nullptr);
+    target.ImportClipboardData(platform::CF_BITMAP, source->HandleOf(), nullptr);
     EXPECT_EQ(target.PixelFormat(), pf24bit);
     EXPECT_EQ(Pixel(target, 2, 2), 0xFF0000u);
     EXPECT_FALSE(target.SharesImageWith(*source));
@@ -707,7 +707,7 @@ TEST(SaveStream, AnImageOfOnlyFileBytesIsReadAgainQuietly) {
     TBitmap bitmap;
     TNewBitmapImage parts;
     parts.saveStream = std::make_unique<TMemoryStream>(Rle8File());
-    bitmap.InstallImage(std::move(parts));
+    InstallImage(bitmap, std::move(parts));
     EXPECT_FALSE(bitmap.Empty());
     int changes = 0;
     bitmap.OnChange = [&](TGraphic&) { ++changes; };

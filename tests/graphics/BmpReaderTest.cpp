@@ -435,7 +435,7 @@ TEST(BmpShortFiles, TheByteCountLimitsTheReadOnALongerStream) {
     bytes.insert(bytes.end(), 64, 0xFF); // data of something else after the file
     TMemoryStream stream(bytes);
     TBitmap bitmap;
-    ReadBmpStream(bitmap, stream, size);
+    InstallImage(bitmap, ReadBmpImage(stream, size));
     std::vector<uint8_t> expected = parts.pixels;
     std::fill(expected.end() - 6, expected.end(), uint8_t(0));
     EXPECT_EQ(SectionBytes(bitmap), expected);

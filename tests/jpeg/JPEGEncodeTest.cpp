@@ -146,7 +146,7 @@ void MakeStoredCard(graphics::TBitmap& target, graphics::TPixelFormat format, La
         platform::CreateDIBSection(&platform::GetScreenDC(), info, platform::DIB_RGB_COLORS);
     ASSERT_TRUE(parts.storage);
     platform::GetObject(*parts.storage, parts.description);
-    target.InstallImage(std::move(parts));
+    graphics::InstallImage(target, std::move(parts));
     for (int y = 0; y < kHeight; ++y) {
         const std::span<const uint8_t> from = source.RowAddress(y);
         const std::span<uint8_t> to = target.RowAddress(y);

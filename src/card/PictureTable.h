@@ -1,0 +1,60 @@
+// The one table of the picture formats the program reads: which ending chooses which reader, the
+// picture class that reads it and the description the picture format list gives it. Find,
+// Verify's template, velmora-card (convert and --background) all choose their reader here.
+#pragma once
+
+#include "graphics/Graphic.h"
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace gif {
+class TGIFImage;
+}
+namespace jpeg {
+class TJPEGImage;
+}
+namespace graphics {
+class TBitmap;
+}
+
+namespace card {
+
+enum class BackgroundReader { None, Jpeg, Gif, Bmp };
+
+struct PictureFormat {
+    std::string_view ending; // lower case, without the dot
+    BackgroundReader reader;
+    const graphics::TGraphicClass& (*pictureClass)();
+    std::string_view description; // as the picture format list names it
+};
+
+// Every format, "bmp" first (the order the command line has always listed them in). No ending
+// is the end of another, so the order never decides which one a name matches.
+std::span<const PictureFormat> PictureFormats();
+
+// Find's rule: the last characters of the name in any letter case; no dot is needed
+// ("photoJPG" is a JPEG) and a name shorter than an ending is compared whole. Null: none.
+const PictureFormat* FormatForFileName(std::string_view fileName);
+
+// The command line's rule: the ending after the last dot of the file's own name, in any letter
+// case. Null when there is no dot, the name starts with it, or the ending is unknown.
+const PictureFormat* FormatForPath(std::string_view path);
+
+// The endings, comma separated, in table order, for help and messages.
+std::string KnownEndings();
+
+// The objects a picture is read with. The working bitmap receives the result: a JPEG handed
+// over upright, a GIF's first frame (shared), a BMP read straight into it.
+struct PictureReaders {
+    jpeg::TJPEGImage& jpeg;
+    gif::TGIFImage& gif;
+};
+void ReadPicture(BackgroundReader reader, const PictureReaders& objects, graphics::TBitmap& work,
+                 const std::string& path);
+
+// The same with picture objects of its own that are released afterwards.
+void ReadPicture(const PictureFormat& format, graphics::TBitmap& work, const std::string& path);
+
+} // namespace card
