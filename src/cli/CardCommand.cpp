@@ -6,6 +6,7 @@
 #include "cli/CardWriter.h"
 #include "cli/LogRun.h"
 #include "cli/MakeCards.h"
+#include "cli/OptionTable.h"
 #include "cli/Progress.h"
 #include "gif/GIFImage.h"
 #include "jpeg/JPEGImage.h"
@@ -143,45 +144,12 @@ int UsageError(CommandIo& io, std::string_view subject, std::string_view message
     return kExitUsage;
 }
 
-const OptionSpec* FindOption(std::string_view name) {
-    for (const OptionSpec& option : kOptions) {
-        if (option.name == name || (!option.alias.empty() && option.alias == name))
-            return &option;
-    }
-    return nullptr;
-}
-
 // Options take their value as the next argument or after '=' ("--out=cards").
 int ParseOptions(std::span<const std::string> args, CardOptions& options, CommandIo& io) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string_view arg = args[i];
-        std::optional<std::string> inlineValue;
-        if (const size_t equals = arg.find('='); arg.starts_with("--") && equals != arg.npos) {
-            inlineValue = std::string(arg.substr(equals + 1));
-            arg = arg.substr(0, equals);
-        }
-        const OptionSpec* option = FindOption(arg);
-        if (option == nullptr)
-            return UsageError(io, args[i], "unknown option");
-        if (option->flag != nullptr) {
-            if (inlineValue)
-                return UsageError(io, arg, "takes no value");
-            options.*option->flag = true;
-            continue;
-        }
-        std::optional<std::string>& slot = options.*option->value;
-        if (slot)
-            return UsageError(io, arg, "given twice");
-        if (inlineValue) {
-            slot = std::move(inlineValue);
-        } else if (i + 1 < args.size()) {
-            slot = args[++i];
-        } else {
-            return UsageError(io, arg,
-                              std::string("needs a value (") + std::string(option->argument) + ")");
-        }
-    }
-    return kExitSuccess;
+    return ParseWithTable(std::span<const OptionSpec>(kOptions), args, options,
+                          [&io](std::string_view subject, std::string_view message) {
+                              return UsageError(io, subject, message);
+                          });
 }
 
 bool Given(const CardOptions& options, const OptionSpec& option) {

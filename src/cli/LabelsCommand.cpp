@@ -2,6 +2,7 @@
 // per card's worth of contacts, chosen, grouped and marked sent exactly as the cards are.
 #include "cli/Cli.h"
 #include "cli/LogRun.h"
+#include "cli/OptionTable.h"
 #include "labels/LabelPdf.h"
 #include "labels/LabelsFromLog.h"
 #include "labels/SheetFile.h"
@@ -76,50 +77,12 @@ const LabelOption kLabelOptions[] = {
     {"--help", "-h", "", "show this help", nullptr, &LabelOptions::help},
 };
 
-const LabelOption* FindLabelOption(std::string_view name) {
-    for (const LabelOption& option : kLabelOptions) {
-        if (option.name == name || (!option.alias.empty() && option.alias == name))
-            return &option;
-    }
-    return nullptr;
-}
-
 int ParseLabelOptions(std::span<const std::string> args, LabelOptions& options, CommandIo& io) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string_view arg = args[i];
-        std::optional<std::string> inlineValue;
-        if (const size_t equals = arg.find('='); arg.starts_with("--") && equals != arg.npos) {
-            inlineValue = std::string(arg.substr(equals + 1));
-            arg = arg.substr(0, equals);
-        }
-        const LabelOption* option = FindLabelOption(arg);
-        if (option == nullptr) {
-            ReportError(io, args[i], "unknown option");
-            return kExitUsage;
-        }
-        if (option->flag != nullptr) {
-            if (inlineValue) {
-                ReportError(io, arg, "takes no value");
-                return kExitUsage;
-            }
-            options.*option->flag = true;
-            continue;
-        }
-        std::optional<std::string>& slot = options.*option->value;
-        if (slot) {
-            ReportError(io, arg, "given twice");
-            return kExitUsage;
-        }
-        if (inlineValue) {
-            slot = std::move(inlineValue);
-        } else if (i + 1 < args.size()) {
-            slot = args[++i];
-        } else {
-            ReportError(io, arg, "needs a value (" + std::string(option->argument) + ")");
-            return kExitUsage;
-        }
-    }
-    return kExitSuccess;
+    return ParseWithTable(std::span<const LabelOption>(kLabelOptions), args, options,
+                          [&io](std::string_view subject, std::string_view message) {
+                              ReportError(io, subject, message);
+                              return kExitUsage;
+                          });
 }
 
 void PrintLabelHelp(std::ostream& stream) {
