@@ -85,21 +85,6 @@ PendingFile CreateBeside(const fs::path& target) {
     CannotCreate(target, EEXIST);
 }
 
-// Returns 0 or the errno of the failed write.
-int WriteAll(int fd, std::span<const uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written < 0)
-            return errno;
-        if (written == 0)
-            return ENOSPC;
-        bytes = bytes.subspan(size_t(written));
-    }
-    return 0;
-}
-
 // Gives the written file the name target, failing when target exists (a link never replaces).
 // A nameless file is linked through /proc, which needs no privilege, unlike AT_EMPTY_PATH.
 void LinkNoReplace(PendingFile& file, const fs::path& target) {
@@ -123,7 +108,7 @@ void PutCardFile(const fs::path& path, std::span<const uint8_t> bytes, ExistingF
         return;
     }
     PendingFile file = CreateBeside(path);
-    if (const int error = WriteAll(file.fd(), bytes); error != 0)
+    if (const int error = jpeg::WriteAll(file.fd(), bytes); error != 0)
         CannotWrite(path, error);
     if (::fsync(file.fd()) != 0)
         CannotWrite(path, errno);

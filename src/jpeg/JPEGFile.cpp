@@ -87,7 +87,8 @@ TemporaryFile CreateBeside(const std::filesystem::path& target) {
     CannotCreate(target, EEXIST);
 }
 
-// Returns 0 or the errno of the failed write.
+} // namespace
+
 int WriteAll(int fd, std::span<const uint8_t> bytes) {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
@@ -101,8 +102,6 @@ int WriteAll(int fd, std::span<const uint8_t> bytes) {
     }
     return 0;
 }
-
-} // namespace
 
 void ReplaceFileContents(const std::string& path, std::span<const uint8_t> bytes) {
     std::filesystem::path target(path);

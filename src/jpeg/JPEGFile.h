@@ -15,4 +15,8 @@ namespace jpeg {
 // an existing file keeps its contents and no temporary file is left behind.
 void ReplaceFileContents(const std::string& path, std::span<const uint8_t> bytes);
 
+// Writes all of bytes to the open file fd, going on after interrupted and short writes.
+// Returns 0, or the errno of the failed write (ENOSPC when the system writes nothing).
+int WriteAll(int fd, std::span<const uint8_t> bytes);
+
 } // namespace jpeg
