@@ -70,7 +70,7 @@ void BM_FindToFittedCard(benchmark::State& state) {
     const std::string& path = PhotoPath();
     for (auto _ : state) {
         card::BackgroundObjects objects;
-        graphics::TBitmap& work = card::LoadBackground(objects, path, {495, 315});
+        graphics::TBitmap& work = card::LoadBackground(objects, path);
         benchmark::DoNotOptimize(work.Height());
     }
 }
