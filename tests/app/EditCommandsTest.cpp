@@ -50,7 +50,7 @@ TEST_F(EditCommandsTest, CopyThenPasteGivesIdenticalPixels) {
 
     form_->Copy2Click();
     EXPECT_EQ(CardPixels(), composed); // Copy leaves the card alone
-    EXPECT_EQ(form_->History.Count(), 1u);
+    EXPECT_EQ(form_->Session().History().Count(), 1u);
     EXPECT_EQ(platform::GetOpenClipboardWindow(), 0u);
 
     FindBackground(graphics::clBlue);
@@ -118,7 +118,7 @@ TEST_F(EditCommandsTest, PasteFitsAPictureOfAnotherSizeIntoTheCard) {
     EXPECT_EQ(pixels.At(247, 34), kGreen);
     EXPECT_EQ(pixels.At(0, 280), kGreen);
     EXPECT_EQ(pixels.At(494, 281), 0u);
-    EXPECT_EQ(form_->History.Count(), 1u);
+    EXPECT_EQ(form_->Session().History().Count(), 1u);
 
     // The overlay's bottom rows land on the card: the thanks line and the table are drawn.
     Verify();
@@ -142,7 +142,7 @@ TEST_F(EditCommandsTest, PasteThenVerifyKeepsThePastedPicture) {
     const Pixels composed = CardPixels();
     EXPECT_FALSE(composed.AllEqual(kGreen)) << "the overlay is drawn";
     EXPECT_EQ(composed.At(2, 2), kGreen) << "on the pasted picture, not the blank card";
-    EXPECT_EQ(form_->History.Count(), 0u) << "no template snapshot";
+    EXPECT_EQ(form_->Session().History().Count(), 0u) << "no template snapshot";
 }
 
 // Copy, Cut and Save As of a card without pixels are refused; nothing reaches the clipboard.
@@ -162,22 +162,22 @@ TEST_F(EditCommandsTest, AnEmptyCardIsNeitherCopiedNorCut) {
 // Cut copies the card as it was and then clears it to white, whatever brush the overlay left.
 TEST_F(EditCommandsTest, CutAfterVerifyCopiesTheCardAndClearsItToWhite) {
     MakeComposedCard();
-    ASSERT_EQ(form_->CardCanvas().Brush().Style(), graphics::bsClear);
+    ASSERT_EQ(form_->Session().CardCanvas().Brush().Style(), graphics::bsClear);
     const Pixels composed = CardPixels();
 
     form_->Cut2Click();
     EXPECT_TRUE(CardPixels().AllEqual(kWhite));
     EXPECT_EQ(ClipboardPixels(), composed);
-    EXPECT_EQ(form_->History.Count(), 1u); // Cut takes no snapshot
+    EXPECT_EQ(form_->Session().History().Count(), 1u); // Cut takes no snapshot
     // The canvas keeps the brush it had: the next drawing behaves as before the Cut.
-    EXPECT_EQ(form_->CardCanvas().Brush().Style(), graphics::bsClear);
+    EXPECT_EQ(form_->Session().CardCanvas().Brush().Style(), graphics::bsClear);
 }
 
 TEST_F(EditCommandsTest, CutAfterUndoClearsTheCardToWhite) {
     FindBackground(graphics::clRed);
     Verify();
     form_->Undo2Click();
-    ASSERT_EQ(form_->CardCanvas().Brush().Style(), graphics::bsSolid);
+    ASSERT_EQ(form_->Session().CardCanvas().Brush().Style(), graphics::bsSolid);
 
     form_->Cut2Click();
     EXPECT_TRUE(CardPixels().AllEqual(kWhite));
@@ -190,7 +190,7 @@ TEST_F(EditCommandsTest, CutThenUndoGoesBackToTheNewestSnapshot) {
     form_->Cut2Click();
     form_->Undo2Click();
     EXPECT_TRUE(CardPixels().AllEqual(kRed));
-    EXPECT_TRUE(form_->History.Empty());
+    EXPECT_TRUE(form_->Session().History().Empty());
 }
 
 // When the clipboard cannot be opened, Copy, Cut and Paste stop with the error and the card
@@ -218,19 +218,19 @@ TEST_F(EditCommandsTest, AClipboardHeldElsewhereStopsEveryCommandBeforeTheCardCh
 TEST_F(EditCommandsTest, UndoResetsTheCanvasToolsButPasteKeepsThem) {
     MakeComposedCard();
     form_->Copy2Click();
-    graphics::TCanvas* canvas = &form_->CardCanvas();
+    graphics::TCanvas* canvas = &form_->Session().CardCanvas();
     ASSERT_EQ(canvas->Brush().Style(), graphics::bsClear);
     ASSERT_EQ(canvas->Pen().Mode(), graphics::pmMask);
     ASSERT_TRUE(canvas->Font().Style().Contains(graphics::fsBold));
 
     form_->Paste2Click();
-    EXPECT_EQ(&form_->CardCanvas(), canvas);
+    EXPECT_EQ(&form_->Session().CardCanvas(), canvas);
     EXPECT_EQ(canvas->Brush().Style(), graphics::bsClear);
     EXPECT_EQ(canvas->Pen().Mode(), graphics::pmMask);
     EXPECT_TRUE(canvas->Font().Style().Contains(graphics::fsBold));
 
     form_->Undo2Click();
-    graphics::TCanvas& fresh = form_->CardCanvas();
+    graphics::TCanvas& fresh = form_->Session().CardCanvas();
     EXPECT_EQ(fresh.Brush().Style(), graphics::bsSolid);
     EXPECT_EQ(fresh.Brush().Color(), graphics::clWhite);
     EXPECT_EQ(fresh.Pen().Mode(), graphics::pmCopy);

@@ -18,8 +18,8 @@ using apptest::SolidBitmap;
 class HistoryTest : public EditTest {
   protected:
     graphics::TBitmap& SnapshotBitmap(size_t index) {
-        auto* bitmap =
-            dynamic_cast<graphics::TBitmap*>(form_->History.Snapshot(index).HeldGraphic());
+        auto* bitmap = dynamic_cast<graphics::TBitmap*>(
+            form_->Session().History().Snapshot(index).HeldGraphic());
         EXPECT_NE(bitmap, nullptr);
         return *bitmap;
     }
@@ -32,7 +32,7 @@ class HistoryTest : public EditTest {
 // and the snapshot keeps the pixels it was taken with.
 TEST_F(HistoryTest, SnapshotSharesTheCardsPixelsUntilTheCardIsDrawnOn) {
     FindBackground(graphics::clRed);
-    ASSERT_EQ(form_->History.Count(), 1u);
+    ASSERT_EQ(form_->Session().History().Count(), 1u);
     graphics::TBitmap& snapshot = SnapshotBitmap(0);
     EXPECT_NE(&snapshot, &Card());
     EXPECT_TRUE(snapshot.SharesImageWith(Card()));
@@ -54,8 +54,8 @@ TEST_F(HistoryTest, UndoOnAnEmptyHistoryLeavesTheCardAndItsTools) {
     EXPECT_EQ(&Card(), cardObject);
     EXPECT_EQ(CardPixels(), before);
     // The overlay's clear brush is still set: the card bitmap was not replaced.
-    EXPECT_EQ(form_->CardCanvas().Brush().Style(), graphics::bsClear);
-    EXPECT_TRUE(form_->History.Empty());
+    EXPECT_EQ(form_->Session().CardCanvas().Brush().Style(), graphics::bsClear);
+    EXPECT_TRUE(form_->Session().History().Empty());
 }
 
 // The first Undo after a Verify removes the overlay and uses up the only snapshot; a second
@@ -67,7 +67,7 @@ TEST_F(HistoryTest, FindVerifyUndoShowsTheBackgroundAgain) {
 
     form_->Undo2Click();
     EXPECT_TRUE(CardPixels().AllEqual(kRed));
-    EXPECT_TRUE(form_->History.Empty());
+    EXPECT_TRUE(form_->Session().History().Empty());
 
     graphics::TBitmap* cardObject = &Card();
     form_->Undo2Click();
@@ -82,24 +82,24 @@ TEST_F(HistoryTest, FindAFindBUndoUndoShowsBackgroundA) {
 
     form_->Undo2Click();
     EXPECT_TRUE(CardPixels().AllEqual(kBlue));
-    EXPECT_EQ(form_->History.Count(), 1u);
+    EXPECT_EQ(form_->Session().History().Count(), 1u);
 
     form_->Undo2Click();
     EXPECT_TRUE(CardPixels().AllEqual(kRed));
-    EXPECT_TRUE(form_->History.Empty());
+    EXPECT_TRUE(form_->Session().History().Empty());
 }
 
 TEST_F(HistoryTest, SnapshotsAreNeverDroppedByAge) {
     constexpr int kFinds = 40;
     for (int i = 0; i < kFinds; ++i)
         FindBackground(graphics::TColor(i * 5));
-    ASSERT_EQ(form_->History.Count(), size_t(kFinds));
+    ASSERT_EQ(form_->Session().History().Count(), size_t(kFinds));
     // Undo number k (from 1) shows the background of Find number kFinds - k + 1.
     for (int i = kFinds - 1; i >= 0; --i) {
         form_->Undo2Click();
         EXPECT_TRUE(CardPixels().AllEqual(uint32_t(i * 5) << 16)) << "undo to find " << i;
     }
-    EXPECT_TRUE(form_->History.Empty());
+    EXPECT_TRUE(form_->Session().History().Empty());
 }
 
 // Redo takes back the last Undo: the card as it was before it and the snapshot it used up.
@@ -112,12 +112,12 @@ TEST_F(HistoryTest, RedoAfterUndoBringsBackTheOverlayAndTheSnapshot) {
     ASSERT_TRUE(CardPixels().AllEqual(kRed));
     form_->Repeatcommand1Click();
     EXPECT_EQ(CardPixels(), withOverlay);
-    EXPECT_EQ(form_->History.Count(), 1u);
+    EXPECT_EQ(form_->Session().History().Count(), 1u);
 
     // Nothing further to redo.
     form_->Repeatcommand1Click();
     EXPECT_EQ(CardPixels(), withOverlay);
-    EXPECT_EQ(form_->History.Count(), 1u);
+    EXPECT_EQ(form_->Session().History().Count(), 1u);
 
     // And the snapshot that came back serves the next Undo.
     form_->Undo2Click();
@@ -133,13 +133,13 @@ TEST_F(HistoryTest, RedoRetracesSeveralUndosInReverse) {
 
     form_->Repeatcommand1Click();
     EXPECT_TRUE(CardPixels().AllEqual(kBlue));
-    EXPECT_EQ(form_->History.Count(), 1u);
+    EXPECT_EQ(form_->Session().History().Count(), 1u);
     EXPECT_TRUE(SnapshotBitmap(0).SharesImageWith(Card()) == false);
     EXPECT_TRUE(PixelsOf(&SnapshotBitmap(0)).AllEqual(kRed));
 
     form_->Repeatcommand1Click();
     EXPECT_TRUE(CardPixels().AllEqual(kBlue));
-    ASSERT_EQ(form_->History.Count(), 2u);
+    ASSERT_EQ(form_->Session().History().Count(), 2u);
     EXPECT_TRUE(PixelsOf(&SnapshotBitmap(1)).AllEqual(kBlue));
 }
 
@@ -147,15 +147,15 @@ TEST_F(HistoryTest, ANewSnapshotLeavesNothingToRedo) {
     FindBackground(graphics::clRed);
     Verify();
     form_->Undo2Click();
-    ASSERT_EQ(form_->History.RedoCount(), 1u);
+    ASSERT_EQ(form_->Session().History().RedoCount(), 1u);
 
     FindBackground(graphics::clBlue);
-    EXPECT_EQ(form_->History.RedoCount(), 0u);
+    EXPECT_EQ(form_->Session().History().RedoCount(), 0u);
     graphics::TBitmap* cardObject = &Card();
     form_->Repeatcommand1Click();
     EXPECT_EQ(&Card(), cardObject);
     EXPECT_TRUE(CardPixels().AllEqual(kBlue));
-    EXPECT_EQ(form_->History.Count(), 1u);
+    EXPECT_EQ(form_->Session().History().Count(), 1u);
 }
 
 // Seven snapshots and nothing undone: Redo changes nothing, as with any other count.
@@ -169,7 +169,7 @@ TEST_F(HistoryTest, RedoWithNothingUndoneDoesNothing) {
     form_->Repeatcommand1Click();
     EXPECT_EQ(&Card(), cardObject);
     EXPECT_EQ(CardPixels(), before);
-    EXPECT_EQ(form_->History.Count(), 7u);
+    EXPECT_EQ(form_->Session().History().Count(), 7u);
 }
 
 // The menu items and the context menu's Undo reach the history through the default handler.
@@ -184,7 +184,7 @@ TEST_F(HistoryTest, UndoAndRedoRunFromTheEditMenuAndTheContextMenu) {
     EXPECT_TRUE(CardPixels().AllEqual(kRed));
     Item("Repeatcommand1")->trigger();
     EXPECT_TRUE(CardPixels().AllEqual(kBlue));
-    EXPECT_EQ(form_->History.Count(), 1u);
+    EXPECT_EQ(form_->Session().History().Count(), 1u);
     EXPECT_TRUE(boxes_.empty());
 }
 
@@ -201,14 +201,15 @@ TEST_F(HistoryTest, AThousandSnapshotsCostReferencesNotPixels) {
 
     const size_t before = HeapInUse();
     for (int i = 0; i < 1000; ++i)
-        form_->TakePicture();
+        form_->Session().TakePicture();
     const size_t after = HeapInUse();
     const size_t added = after > before ? after - before : 0;
 
-    ASSERT_EQ(form_->History.Count(), 1001u);
-    for (size_t i = 0; i < form_->History.Count(); ++i)
+    ASSERT_EQ(form_->Session().History().Count(), 1001u);
+    for (size_t i = 0; i < form_->Session().History().Count(); ++i)
         ASSERT_TRUE(SnapshotBitmap(i).SharesImageWith(Card())) << i;
-    EXPECT_EQ(Card().ImageReferenceCount(), 1002);
+    // The card, the preview's copy of it and the 1001 snapshots.
+    EXPECT_EQ(Card().ImageReferenceCount(), 1003);
     std::cout << "1000 snapshots of a 495 x 315 card added " << added << " bytes (" << added / 1000
               << " per snapshot)\n";
     RecordProperty("snapshot_bytes_1000", std::to_string(added));
