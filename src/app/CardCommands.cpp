@@ -40,6 +40,7 @@ void ClearToWhite(graphics::TCanvas& canvas, int width, int height) {
 } // namespace
 
 void CardSession::FindBackground(const std::string& fileName) {
+    const CommandScope command(*this);
     card::BackgroundObjects& pictures = state_.Pictures;
     pictures.OnProgress = OnProgress;
     CardBitmap().CopyFrom(&card::LoadBackground(pictures, fileName));
@@ -48,6 +49,7 @@ void CardSession::FindBackground(const std::string& fileName) {
 }
 
 void CardSession::SaveCard(const std::string& fileName) {
+    const CommandScope command(*this);
     graphics::TBitmap& card = CardToHandOn("save");
     card::BackgroundObjects& pictures = state_.Pictures;
     // Before any Find or Verify there are no picture objects yet; the card is saved all the same.
@@ -65,6 +67,7 @@ void CardSession::SaveCard(const std::string& fileName) {
 }
 
 void CardSession::LoadBlankCard(const std::string& path) {
+    const CommandScope command(*this);
     card::BackgroundObjects& pictures = state_.Pictures;
     pictures.OnProgress = OnProgress;
     CardBitmap().CopyFrom(&card::LoadBlankCard(pictures, path));
@@ -72,15 +75,18 @@ void CardSession::LoadBlankCard(const std::string& path) {
 }
 
 void CardSession::DrawBoxes(const card::CardData& typed) {
+    const CommandScope command(*this);
     card::DrawBoxes(CardCanvas(), CardDataFor(typed), state_.SavedFont);
 }
 
 void CardSession::Copy() {
+    const CommandScope command(*this);
     ClipboardOf(state_).CopyFrom(&CardToHandOn("copy"));
 }
 
 // Cut takes no snapshot: Undo afterwards goes back to the newest one.
 void CardSession::Cut() {
+    const CommandScope command(*this);
     graphics::TBitmap& card = CardToHandOn("cut");
     ClipboardOf(state_).CopyFrom(&card);
     ClearToWhite(CardCanvas(), card.Width(), card.Height());
@@ -90,6 +96,7 @@ void CardSession::Cut() {
 // back stays pixel for pixel), keeping the bitmap object and so its canvas's tools. A clipboard
 // without a picture, or with one without pixels, leaves the card as it was.
 void CardSession::Paste() {
+    const CommandScope command(*this);
     auto pasted = std::make_unique<graphics::TBitmap>();
     pasted->CopyFrom(&ClipboardOf(state_));
     if (pasted->Width() <= 0 || pasted->Height() <= 0)

@@ -13,11 +13,27 @@ std::string CardFileName(const std::string& typed) {
     return typed + ".jpg";
 }
 
+CardSession::CommandScope::CommandScope(CardSession& session) : session_(session) {
+    ++session_.commandDepth_;
+}
+
+CardSession::CommandScope::~CommandScope() {
+    if (--session_.commandDepth_ > 0 || !session_.changedInCommand_)
+        return;
+    session_.changedInCommand_ = false;
+    if (session_.OnCardChanged)
+        session_.OnCardChanged(session_.card_);
+}
+
 CardSession::CardSession(std::string profileLocation) : store_(std::move(profileLocation)) {
-    card_.OnChange = [this](graphics::TPicture& picture) {
-        if (OnCardChanged)
-            OnCardChanged(picture);
-    };
+    card_.OnChange = [this](graphics::TPicture&) { CardPictureChanged(); };
+}
+
+void CardSession::CardPictureChanged() {
+    if (commandDepth_ > 0)
+        changedInCommand_ = true;
+    else if (OnCardChanged)
+        OnCardChanged(card_);
 }
 
 CardSession::~CardSession() {
@@ -30,6 +46,7 @@ const StationProfile& CardSession::ReadStationProfile() {
 }
 
 void CardSession::StartCard(int width, int height) {
+    const CommandScope command(*this);
     width_ = width;
     height_ = height;
     state_.CallIdFont = card::StartingCallIdFont(CardCanvas().Font());
@@ -74,15 +91,18 @@ graphics::TBitmap& CardSession::CardToHandOn(std::string_view action) {
 }
 
 void CardSession::TakePicture() {
+    const CommandScope command(*this);
     CardBitmap(); // the card holds its bitmap from here on
     history_.Take(card_);
 }
 
 void CardSession::UndoPicture() {
+    const CommandScope command(*this);
     history_.Undo(card_);
 }
 
 void CardSession::RedoPicture() {
+    const CommandScope command(*this);
     history_.Redo(card_);
 }
 

@@ -112,10 +112,29 @@ class CardSession {
 
     // Progress events of the picture objects' decoding and encoding; empty reports none.
     graphics::TProgressEvent OnProgress;
-    // Called after every change of the card picture, with the picture, so a preview can show it.
+    // Called with the card picture once the card has changed, so a preview can show it: once at
+    // the end of a command that changed it (also when the command fails part way), and at once
+    // for a change made outside the commands. It must not throw.
     std::function<void(const graphics::TPicture&)> OnCardChanged;
 
   private:
+    // Holds back the change notices while a command runs and gives one when the outermost
+    // command ends. One notice per command rather than per drawing call: a follower that keeps
+    // a copy sharing the card's pixels makes the card's next drawing copy them all first.
+    class CommandScope {
+      public:
+        explicit CommandScope(CardSession& session);
+        ~CommandScope();
+        CommandScope(const CommandScope&) = delete;
+        CommandScope& operator=(const CommandScope&) = delete;
+
+      private:
+        CardSession& session_;
+    };
+    void CardPictureChanged();
+
+    int commandDepth_ = 0;
+    bool changedInCommand_ = false;
     int width_ = card::kPreviewWidth;
     int height_ = card::kPreviewHeight;
     graphics::TPicture card_;

@@ -142,6 +142,18 @@ TEST_F(CardSessionTest, TheFollowerSeesTheCardAfterEveryCommand) {
     ASSERT_FALSE(CardPixels().AllEqual(kWhite));
     expectShown("paste");
 
+    // One notice per command however much it draws, none for a command that changes nothing,
+    // and a change made outside the commands is passed on at once.
+    changes_ = 0;
+    session_->DrawBoxes(Typed());
+    EXPECT_EQ(changes_, 1);
+    session_->Copy();
+    session_->RedoPicture(); // nothing to redo
+    EXPECT_EQ(changes_, 1);
+    session_->CardCanvas().SetPixelAt(3, 3, graphics::clBlue);
+    EXPECT_EQ(changes_, 2);
+    expectShown("drawn outside a command");
+
     // Without a follower the commands run all the same.
     session_->OnCardChanged = nullptr;
     const int changes = changes_;

@@ -239,6 +239,36 @@ TEST_F(EditCommandsTest, UndoResetsTheCanvasToolsButPasteKeepsThem) {
     EXPECT_TRUE(fresh.Font().Style().Empty());
 }
 
+// The card belongs to the session; the preview shows it after every command, pixel for pixel.
+TEST_F(EditCommandsTest, ThePreviewShowsTheCardAfterEveryCommand) {
+    const auto expectShown = [this](const char* step) {
+        EXPECT_EQ(PixelsOf(form_->Image1->Image().Picture().HeldGraphic()), CardPixels()) << step;
+        const QImage rendered = form_->Image1->Rendered();
+        const Pixels card = CardPixels();
+        ASSERT_EQ(rendered.width(), card.width);
+        ASSERT_EQ(rendered.height(), card.height);
+        int differing = 0;
+        for (int y = 0; y < card.height; ++y)
+            for (int x = 0; x < card.width; ++x)
+                differing += (rendered.pixel(x, y) & 0xFFFFFFu) != card.At(x, y);
+        EXPECT_EQ(differing, 0) << step;
+    };
+    expectShown("start");
+    FindBackground(graphics::clRed);
+    expectShown("find");
+    Verify();
+    expectShown("verify");
+    Item("Cut2")->trigger();
+    expectShown("cut");
+    Item("Paste2")->trigger();
+    expectShown("paste");
+    Item("Undo2")->trigger();
+    expectShown("undo");
+    Item("Repeatcommand1")->trigger();
+    expectShown("redo");
+    EXPECT_TRUE(boxes_.empty());
+}
+
 // Every way to the commands runs them: the Edit menu and the preview's context menu.
 TEST_F(EditCommandsTest, TheEditMenuAndTheContextMenuRunTheClipboardCommands) {
     MakeComposedCard();
