@@ -3,7 +3,7 @@
 // clipboard commands, Save As, activation and the station profile.
 #include "app/CardSession.h"
 
-#include "PixelTestSupport.h"
+#include "SessionTestSupport.h"
 #include "graphics/Exceptions.h"
 #include "jpeg/JPEGImage.h"
 #include "platform/Clipboard.h"
@@ -14,17 +14,18 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
 namespace fs = std::filesystem;
+using apptest::ClipboardPixels;
 using apptest::kBlue;
 using apptest::kGreen;
 using apptest::kRed;
 using apptest::kWhite;
 using apptest::Pixels;
 using apptest::PixelsOf;
+using apptest::SessionTest;
 using apptest::SolidBitmap;
 using velmora::CardSession;
 
@@ -38,32 +39,16 @@ std::string ErrorOf(const std::function<void()>& fn) {
     return {};
 }
 
-class CardSessionTest : public ::testing::Test {
+class CardSessionTest : public SessionTest {
   protected:
-    void SetUp() override {
-        platform::ResetClipboardForTesting();
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = fs::temp_directory_path() /
-                  ("velmora-session-" + std::to_string(getpid()) + "-" + info->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-        session_ = std::make_unique<CardSession>((folder_ / "velmora.ini").string());
-        // A follower as the window's preview is one: it keeps a copy of the card picture.
+    // A follower as the window's preview is one: it keeps a copy of the card picture.
+    void Follow() override {
         session_->OnCardChanged = [this](const graphics::TPicture& card) {
             shown_.CopyFrom(&card);
             ++changes_;
         };
-        session_->StartCard(495, 315);
-        session_->Activate();
-    }
-    void TearDown() override {
-        session_.reset();
-        fs::remove_all(folder_);
-        platform::ResetClipboardForTesting();
     }
 
-    graphics::TBitmap& Card() { return session_->CardBitmap(); }
-    Pixels CardPixels() { return PixelsOf(&Card()); }
     Pixels ShownPixels() { return PixelsOf(shown_.HeldGraphic()); }
     // A BMP file of one colour in the test's folder.
     std::string Background(const char* name, graphics::TColor color, int width = 495,
@@ -72,29 +57,14 @@ class CardSessionTest : public ::testing::Test {
         SolidBitmap(width, height, color)->WriteToFile(path);
         return path;
     }
-    // The fields a user would type for Verify.
-    static card::CardData Typed() {
-        card::CardData typed;
-        typed.callSign = "DL1ABC";
-        typed.country = "Germany";
-        typed.contactedStation = "K1ABC";
-        return typed;
-    }
-    void Verify() {
+    static std::string BlankCard() { return std::string(VELMORA_DATA_DIR) + "/blankcard.jpg"; }
+    // Verify as the window runs it: the template until a picture is put in, then the overlay.
+    void VerifyWithTemplate() {
         if (session_->NeedsBlankCard())
             session_->LoadBlankCard(BlankCard());
         session_->DrawBoxes(Typed());
     }
-    static std::string BlankCard() { return std::string(VELMORA_DATA_DIR) + "/blankcard.jpg"; }
-    Pixels ClipboardPixels() {
-        clipbrd::TClipboard clipboard;
-        graphics::TBitmap loaded;
-        loaded.CopyFrom(&clipboard);
-        return PixelsOf(&loaded);
-    }
 
-    fs::path folder_;
-    std::unique_ptr<CardSession> session_;
     graphics::TPicture shown_;
     int changes_ = 0;
 };
@@ -196,11 +166,11 @@ TEST_F(CardSessionTest, AFindThatFailsLeavesTheCardAndTheHistory) {
 
 TEST_F(CardSessionTest, VerifyStartsFromTheBlankCardUntilAPictureIsPutIn) {
     ASSERT_TRUE(fs::exists(BlankCard()));
-    Verify();
+    VerifyWithTemplate();
     EXPECT_EQ(session_->History().Count(), 1u) << "a snapshot of the template";
     const Pixels first = CardPixels();
     EXPECT_EQ(first.width, Card().Width());
-    Verify();
+    VerifyWithTemplate();
     EXPECT_EQ(session_->History().Count(), 2u) << "every Verify starts from a fresh template";
     EXPECT_EQ(CardPixels(), first) << "the same overlay on the same template";
 
@@ -209,7 +179,7 @@ TEST_F(CardSessionTest, VerifyStartsFromTheBlankCardUntilAPictureIsPutIn) {
     clipbrd::TClipboard().CopyFrom(lime.get());
     session_->Paste();
     EXPECT_FALSE(session_->NeedsBlankCard());
-    Verify();
+    VerifyWithTemplate();
     EXPECT_EQ(session_->History().Count(), 2u);
     EXPECT_EQ(CardPixels().At(2, 2), kGreen);
 }
@@ -219,66 +189,6 @@ TEST_F(CardSessionTest, AMissingTemplateStopsVerifyBeforeTheCardChanges) {
     EXPECT_NE(ErrorOf([&] { session_->LoadBlankCard((folder_ / "blankcard.jpg").string()); }), "");
     EXPECT_EQ(CardPixels(), before);
     EXPECT_TRUE(session_->History().Empty());
-}
-
-// Undo puts the newest snapshot back as a new bitmap object; Redo reverses it until the next
-// snapshot; with nothing to undo or redo the card and its tools stay.
-TEST_F(CardSessionTest, UndoAndRedoWalkTheHistory) {
-    session_->FindBackground(Background("red.bmp", graphics::clRed));
-    session_->FindBackground(Background("blue.bmp", graphics::clBlue));
-    session_->DrawBoxes(Typed());
-    const Pixels composed = CardPixels();
-
-    session_->UndoPicture();
-    EXPECT_TRUE(CardPixels().AllEqual(kBlue));
-    session_->UndoPicture();
-    EXPECT_TRUE(CardPixels().AllEqual(kRed));
-    EXPECT_TRUE(session_->History().Empty());
-    graphics::TBitmap* cardObject = &Card();
-    session_->UndoPicture();
-    EXPECT_EQ(&Card(), cardObject);
-
-    session_->RedoPicture();
-    EXPECT_TRUE(CardPixels().AllEqual(kBlue));
-    session_->RedoPicture();
-    EXPECT_EQ(CardPixels(), composed);
-    EXPECT_EQ(session_->History().Count(), 2u);
-
-    session_->UndoPicture();
-    session_->TakePicture();
-    EXPECT_EQ(session_->History().RedoCount(), 0u) << "a new snapshot leaves nothing to redo";
-    session_->DrawBoxes(Typed());
-    ASSERT_EQ(Card().Canvas().Brush().Style(), graphics::bsClear);
-    cardObject = &Card();
-    session_->RedoPicture();
-    EXPECT_EQ(&Card(), cardObject);
-    EXPECT_EQ(Card().Canvas().Brush().Style(), graphics::bsClear);
-}
-
-TEST_F(CardSessionTest, CopyCutAndPasteGoThroughTheClipboard) {
-    session_->FindBackground(Background("red.bmp", graphics::clRed));
-    session_->DrawBoxes(Typed());
-    const Pixels composed = CardPixels();
-
-    session_->Copy();
-    EXPECT_EQ(CardPixels(), composed);
-    EXPECT_EQ(ClipboardPixels(), composed);
-    EXPECT_EQ(platform::GetOpenClipboardWindow(), 0u);
-
-    // Cut copies, then clears to white whatever brush the overlay left, and gives it back.
-    ASSERT_EQ(session_->CardCanvas().Brush().Style(), graphics::bsClear);
-    session_->Cut();
-    EXPECT_TRUE(CardPixels().AllEqual(kWhite));
-    EXPECT_EQ(ClipboardPixels(), composed);
-    EXPECT_EQ(session_->CardCanvas().Brush().Style(), graphics::bsClear);
-    EXPECT_EQ(session_->History().Count(), 1u) << "Cut takes no snapshot";
-
-    // Paste keeps the bitmap object and so the canvas's tools.
-    graphics::TBitmap* cardObject = &Card();
-    session_->Paste();
-    EXPECT_EQ(&Card(), cardObject);
-    EXPECT_EQ(CardPixels(), composed);
-    EXPECT_EQ(session_->CardCanvas().Brush().Style(), graphics::bsClear);
 }
 
 TEST_F(CardSessionTest, PasteWithoutAPictureLeavesTheCard) {
@@ -352,7 +262,6 @@ TEST_F(CardSessionTest, ActivationAndTheOverlaysData) {
     session_->State().CallIdFont.size = 30;
     const card::CardData data = session_->CardDataFor(Typed());
     EXPECT_EQ(data.callSign, "DL1ABC") << "the typed call, not the profile's";
-    EXPECT_EQ(data.contactedStation, "K1ABC");
     EXPECT_EQ(data.power, "100");
     EXPECT_EQ(data.textColor, graphics::clRed);
     EXPECT_EQ(data.callIdFont.size, 30);
