@@ -34,7 +34,7 @@ void StartVelmora(toolkit::TApplication& app, const StartupObserver& observe) {
     step("TForm1");
     app.CreateForm<TForm2>();
     step("TForm2");
-    app.CreateForm<TForm3>(main.Store());
+    app.CreateForm<TForm3>(main.Session().Store());
     step("TForm3");
 }
 

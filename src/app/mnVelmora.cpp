@@ -1,5 +1,6 @@
 #include "app/mnVelmora.h"
 
+#include "app/progress/BusyIndicator.h"
 #include "app/toolkit/Application.h"
 #include "app/toolkit/Menus.h"
 
@@ -50,7 +51,7 @@ constexpr std::array<EditDesign, 18> kEdits{{
 
 } // namespace
 
-TForm1::TForm1() : TForm("Form1") {
+TForm1::TForm1() : TForm("Form1"), session_(ProfileLocationFor(toolkit::Application().ExeName())) {
     SetCaption("Velmora -  v 1.3");
     SetClientSize(804, 407);
     SetPosition(toolkit::poDesktopCenter);
@@ -59,10 +60,17 @@ TForm1::TForm1() : TForm("Form1") {
     CreateControls();
     CreateMenus();
     ApplyTabOrder();
+    // The preview shows the session's card: every change of the card picture is handed to it
+    // (a picture assignment, which shares the card's pixels), so it repaints as before.
+    session_.OnCardChanged = [this](const graphics::TPicture& card) {
+        Image1->Image().SetPicture(card);
+    };
+    session_.OnProgress = progress::ProgressListener();
     Form1 = this;
 }
 
 TForm1::~TForm1() {
+    session_.OnCardChanged = nullptr;
     if (Form1 == this)
         Form1 = nullptr;
 }
@@ -165,9 +173,7 @@ void TForm1::CreateMenus() {
 
 void TForm1::FormCreate() {
     // 1. The station profile, into the fields that show it.
-    ProfileStore& store = Store();
-    store.Values = ReadProfile(store.IniFile);
-    const StationProfile& profile = store.Values;
+    const StationProfile& profile = session_.ReadStationProfile();
     LabeledEdit1->SetText(profile.CALLID);
     LabeledEdit2->SetText(profile.Name);
     LabeledEdit11->SetText(profile.Addr);
@@ -179,28 +185,16 @@ void TForm1::FormCreate() {
     LabeledEdit9->SetText(profile.TKS);
     LabeledEdit18->SetText(profile.ZIP);
 
-    // 2. Asking for the canvas gives the empty preview its white card bitmap.
-    graphics::TCanvas& canvas = Image1->Image().Canvas();
-
-    // 3. The call-sign font starts from the canvas's font.
-    state_.CallIdFont = card::StartingCallIdFont(canvas.Font());
+    // 2. and 3. The card: a white bitmap of the preview's size, which the preview then shows,
+    // and the call-sign font from its canvas's font.
+    session_.StartCard(Image1->Image().Width(), Image1->Image().Height());
 }
 
 void TForm1::FormActivate() {
-    state_.ClipboardObj = std::make_unique<clipbrd::TClipboard>();
-    state_.TextColor = graphics::clBlack;
+    session_.Activate();
 }
 
-graphics::TBitmap& TForm1::CardBitmap() {
-    Image1->Image().Canvas(); // the preview always holds the card bitmap from here on
-    return Image1->Image().Picture().Bitmap();
-}
-
-graphics::TCanvas& TForm1::CardCanvas() {
-    return Image1->Image().Canvas();
-}
-
-card::CardData TForm1::CurrentCardData() const {
+card::CardData TForm1::TypedCardData() const {
     card::CardData fields;
     fields.callSign = LabeledEdit1->Text();
     fields.operatorName = LabeledEdit2->Text();
@@ -219,22 +213,11 @@ card::CardData TForm1::CurrentCardData() const {
     fields.state = LabeledEdit16->Text();
     fields.antenna = LabeledEdit17->Text();
     fields.zip = LabeledEdit18->Text();
-    fields.power = Profile().PWR;
-    fields.textColor = state_.TextColor;
-    fields.callIdFont = state_.CallIdFont;
     return fields;
 }
 
-ProfileStore& TForm1::Store() {
-    if (!store_)
-        store_ =
-            std::make_unique<ProfileStore>(ProfileLocationFor(toolkit::Application().ExeName()));
-    return *store_;
-}
-
-const StationProfile& TForm1::Profile() const {
-    static const StationProfile empty;
-    return store_ ? store_->Values : empty;
+card::CardData TForm1::CurrentCardData() const {
+    return session_.CardDataFor(TypedCardData());
 }
 
 } // namespace velmora

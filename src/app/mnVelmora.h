@@ -1,11 +1,11 @@
 // TForm1: the main window. The card preview on the left, the contact and station fields and the
 // Find and Verify buttons on the right, the main menu above and the preview's context menu.
 // Its handlers are grouped by feature in mnVelmora_File.cpp, mnVelmora_Edit.cpp,
-// mnVelmora_Tools.cpp and mnVelmora_Help.cpp; each reaches the card through CardSession.
+// mnVelmora_Tools.cpp, mnVelmora_Help.cpp and mnVelmora_Print.cpp; each gathers its input from
+// the fields and dialogs, runs the command on the CardSession, which owns the card, and shows.
 #pragma once
 
 #include "app/CardSession.h"
-#include "app/PictureHistory.h"
 #include "app/loglist/ContactListWindow.h"
 #include "app/print/PrintSession.h"
 #include "app/toolkit/Controls.h"
@@ -23,7 +23,7 @@ class QMenuBar;
 
 namespace velmora {
 
-class TForm1 : public toolkit::TForm, public CardSession {
+class TForm1 : public toolkit::TForm {
   public:
     TForm1();
     ~TForm1() override;
@@ -93,10 +93,6 @@ class TForm1 : public toolkit::TForm, public CardSession {
     void Cut2Click();
     void Copy2Click();
     void Paste2Click();
-    // ---- Picture history.
-    void TakePicture() override;
-    void UndoPicture() override;
-    void RedoPicture() override;
     // ---- Tools.
     void Button2Click();
     void SelectFontColor1Click();
@@ -106,27 +102,23 @@ class TForm1 : public toolkit::TForm, public CardSession {
     void HowTo1Click();
     void About2Click();
 
+    // Verify's drawing: the overlay of the fields as typed now.
     void DrawBoxes();
 
-    // ---- CardSession.
-    graphics::TBitmap& CardBitmap() override;
-    graphics::TCanvas& CardCanvas() override;
-    CardState& State() override { return state_; }
-    card::CardData CurrentCardData() const override;
-    const StationProfile& Profile() const override;
-
-    // The profile values and their INI file; exists from FormCreate on.
-    ProfileStore& Store();
-
-    // The card snapshots for Undo and Redo, oldest first.
-    PictureHistory History;
+    // The card, its history, the drawing state and the station profile.
+    CardSession& Session() { return session_; }
+    const CardSession& Session() const { return session_; }
+    // Everything the overlay would be drawn from now: the typed fields, completed by the
+    // session with the profile's power, the text colour and the call-sign font.
+    card::CardData CurrentCardData() const;
 
   private:
     void CreateControls();
     void CreateMenus();
+    // The card data as typed into the fields.
+    card::CardData TypedCardData() const;
 
-    CardState state_;
-    std::unique_ptr<ProfileStore> store_;
+    CardSession session_;
 };
 
 // The program's main window; set while it exists.

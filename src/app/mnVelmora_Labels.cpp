@@ -19,7 +19,7 @@ void TForm1::PrintLabels1Click() {
     labels::LogForLabels log = labels::LogForLabels::Read(open.FileName);
     loglist::LogSettings().SetLastLog(open.FileName);
     auto* dialog = new labels_window::LabelSheetsDialog(std::move(log), settings.DatePattern(),
-                                                        Profile().CALLID, this);
+                                                        session_.Profile().CALLID, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowFlag(Qt::Dialog);
     dialog->show();

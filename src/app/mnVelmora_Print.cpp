@@ -10,7 +10,7 @@ void TForm1::Print1Click() {
     QPrinter& printer = Printing.Printer();
     if (!print::PrintDialogs().RunPrint(printer, Printing.Options))
         return;
-    print::PrintCard(print::CardImageOf(CardBitmap()), printer, Printing.Options);
+    print::PrintCard(print::CardImageOf(session_.CardBitmap()), printer, Printing.Options);
 }
 
 void TForm1::PrintSetup1Click() {

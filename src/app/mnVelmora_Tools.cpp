@@ -3,7 +3,6 @@
 #include "app/mnSetup.h"
 #include "app/mnVelmora.h"
 #include "app/progress/BusyIndicator.h"
-#include "card/Background.h"
 
 namespace velmora {
 
@@ -11,31 +10,26 @@ void TForm1::Button2Click() {
     // Until a Find or a Paste has put a picture into the card, every Verify starts from a fresh
     // copy of the blank card template, at its own size, and keeps a snapshot of it for Undo. A
     // missing template ends Verify here, before anything is drawn.
-    if (!State().HasPicture) {
-        CardSession& session = *this;
-        card::BackgroundObjects& pictures = session.State().Pictures;
-        pictures.OnProgress = progress::ProgressListener();
+    if (session_.NeedsBlankCard()) {
         const progress::BusyIndicator busy(this, "Reading the blank card...");
-        session.CardBitmap().CopyFrom(&card::LoadBlankCard(pictures));
-        session.TakePicture();
+        session_.LoadBlankCard();
     }
     DrawBoxes();
 }
 
 void TForm1::DrawBoxes() {
-    CardSession& session = *this;
-    card::DrawBoxes(session.CardCanvas(), session.CurrentCardData(), session.State().SavedFont);
+    session_.DrawBoxes(TypedCardData());
 }
 
 void TForm1::SelectFontColor1Click() {
     // The dialog keeps the last colour chosen, which activation may since have reset in the
     // card; a cancel therefore keeps the card's colour rather than taking the dialog's.
     if (ColorDialog1.Execute())
-        State().TextColor = ColorDialog1.Color;
+        session_.State().TextColor = ColorDialog1.Color;
 }
 
 void TForm1::CallIDFont1Click() {
-    FontDescription& callId = State().CallIdFont;
+    FontDescription& callId = session_.State().CallIdFont;
     graphics::TFont& font = FontDialog1.Font();
     // Size first, then colour, name and style; taken back as style, size, colour and name.
     font.SetSize(callId.size);

@@ -261,9 +261,9 @@ class CardWorkflowTest : public apptest::StartedInOwnFolderTest {
         Run(&velmora::TForm1::Save1Click);
     }
 
-    graphics::TBitmap& Card() { return Form1->CardBitmap(); }
-    TColor Pixel(int x, int y) { return Form1->CardCanvas().PixelAt(x, y); }
-    size_t Snapshots() const { return Form1->History.Count(); }
+    graphics::TBitmap& Card() { return Form1->Session().CardBitmap(); }
+    TColor Pixel(int x, int y) { return Form1->Session().CardCanvas().PixelAt(x, y); }
+    size_t Snapshots() const { return Form1->Session().History().Count(); }
 
     std::vector<TColor> CardPixels() {
         std::vector<TColor> pixels;
@@ -316,8 +316,8 @@ TEST_F(CardWorkflowTest, FindReadsABmpIntoTheCardAndTakesASnapshot) {
     EXPECT_EQ(Pixel(494, 0), kOrange);
     EXPECT_EQ(Snapshots(), 1u);
     EXPECT_EQ(Form1->OpenDialog1.FileName, path.string());
-    ASSERT_TRUE(Form1->State().Pictures.WorkBitmap);
-    EXPECT_EQ(Form1->State().Pictures.WorkBitmap->Width(), 495);
+    ASSERT_TRUE(Form1->Session().State().Pictures.WorkBitmap);
+    EXPECT_EQ(Form1->Session().State().Pictures.WorkBitmap->Width(), 495);
 }
 
 TEST_F(CardWorkflowTest, FindReadsTheFirstFrameOfAGif) {
@@ -346,7 +346,7 @@ TEST_F(CardWorkflowTest, FindReadsAJpegThroughTheHandOver) {
     EXPECT_TRUE(Near(Pixel(4, 157), kOrange));
     EXPECT_TRUE(Near(Pixel(490, 157), kBlue));
     EXPECT_EQ(Snapshots(), 1u);
-    EXPECT_FALSE(Form1->State().Pictures.JpegImage->Empty());
+    EXPECT_FALSE(Form1->Session().State().Pictures.JpegImage->Empty());
 }
 
 TEST_F(CardWorkflowTest, EndingsAreRecognisedInAnyLetterCase) {
@@ -466,7 +466,7 @@ TEST_F(CardWorkflowTest, EveryPictureIsFittedWhateverCameBefore) {
 TEST_F(CardWorkflowTest, AGifWithoutAnImageIsRefusedAndChangesNothing) {
     FindSolidBackground(kGreen);
     const std::vector<TColor> before = CardPixels();
-    const graphics::TBitmap* workBefore = Form1->State().Pictures.WorkBitmap.get();
+    const graphics::TBitmap* workBefore = Form1->Session().State().Pictures.WorkBitmap.get();
     const std::string nameBefore = Form1->OpenDialog1.FileName;
     const fs::path empty = folder_ / "empty.gif";
     WriteBytes(empty, {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0, 0, 0, 0, 0x3B});
@@ -476,7 +476,7 @@ TEST_F(CardWorkflowTest, AGifWithoutAnImageIsRefusedAndChangesNothing) {
     EXPECT_NE(boxes_[0].text.find("has no pixels"), std::string::npos) << boxes_[0].text;
     EXPECT_EQ(CardPixels(), before);
     EXPECT_EQ(Snapshots(), 1u);
-    EXPECT_EQ(Form1->State().Pictures.WorkBitmap.get(), workBefore);
+    EXPECT_EQ(Form1->Session().State().Pictures.WorkBitmap.get(), workBefore);
     EXPECT_EQ(Form1->OpenDialog1.FileName, nameBefore);
 
     SaveAs((folder_ / "card").string());
@@ -573,8 +573,8 @@ TEST_F(CardWorkflowTest, VerifyWithoutABackgroundStartsFromTheTemplateAtItsOwnSi
     ASSERT_EQ(Card().Height(), 200);
     EXPECT_TRUE(Near(Pixel(5, 190), kBlue));
     EXPECT_EQ(Snapshots(), 1u);
-    ASSERT_TRUE(Form1->State().Pictures.JpegImage);
-    EXPECT_FALSE(Form1->State().Pictures.JpegImage->Empty());
+    ASSERT_TRUE(Form1->Session().State().Pictures.JpegImage);
+    EXPECT_FALSE(Form1->Session().State().Pictures.JpegImage->Empty());
 
     // Every Verify starts again from a fresh copy of the template and keeps a snapshot of it.
     Run(&velmora::TForm1::Button2Click);
@@ -673,7 +673,7 @@ TEST_F(CardWorkflowTest, SaveAsAddsJpgOnlyWhenTheNameHasNoJpegExtension) {
 }
 
 TEST_F(CardWorkflowTest, SaveAsBeforeAnyFindOrVerifySavesTheCard) {
-    ASSERT_FALSE(Form1->State().Pictures.JpegImage);
+    ASSERT_FALSE(Form1->Session().State().Pictures.JpegImage);
     SaveAs((folder_ / "first").string());
     EXPECT_TRUE(boxes_.empty()) << ::testing::PrintToString(BoxTexts());
     ASSERT_TRUE(fs::exists(folder_ / "first.jpg"));
@@ -996,7 +996,7 @@ TEST_F(CardWorkflowTest, TheChosenTextColourDrawsTheNextVerify) {
         return true;
     });
     Run(&velmora::TForm1::SelectFontColor1Click);
-    EXPECT_EQ(Form1->State().TextColor, kRed);
+    EXPECT_EQ(Form1->Session().State().TextColor, kRed);
     Run(&velmora::TForm1::Button2Click);
 
     EXPECT_EQ(Pixel(kRuleX, kRuleY), kRed);
@@ -1007,7 +1007,7 @@ TEST_F(CardWorkflowTest, TheChosenTextColourDrawsTheNextVerify) {
 TEST_F(CardWorkflowTest, ACancelledColourDialogKeepsTheTextColour) {
     // At first use a cancel leaves black.
     Run(&velmora::TForm1::SelectFontColor1Click);
-    EXPECT_EQ(Form1->State().TextColor, kBlack);
+    EXPECT_EQ(Form1->Session().State().TextColor, kBlack);
 
     dialogs_.color.push_back([](toolkit::TColorDialog& d) {
         d.Color = kRed;
@@ -1016,18 +1016,18 @@ TEST_F(CardWorkflowTest, ACancelledColourDialogKeepsTheTextColour) {
     Run(&velmora::TForm1::SelectFontColor1Click);
     // Coming back from another window of the program resets the colour; the dialog keeps red.
     Form1->FormActivate();
-    ASSERT_EQ(Form1->State().TextColor, kBlack);
+    ASSERT_EQ(Form1->Session().State().TextColor, kBlack);
     ASSERT_EQ(Form1->ColorDialog1.Color, kRed);
 
     Run(&velmora::TForm1::SelectFontColor1Click);
-    EXPECT_EQ(Form1->State().TextColor, kBlack);
+    EXPECT_EQ(Form1->Session().State().TextColor, kBlack);
     // A script that changes the dialog and still cancels: the card's colour stays.
     dialogs_.color.push_back([](toolkit::TColorDialog& d) {
         d.Color = kGreen;
         return false;
     });
     Run(&velmora::TForm1::SelectFontColor1Click);
-    EXPECT_EQ(Form1->State().TextColor, kBlack);
+    EXPECT_EQ(Form1->Session().State().TextColor, kBlack);
 }
 
 // ---- Call-sign font.
@@ -1044,13 +1044,13 @@ TEST_F(CardWorkflowTest, TheFontDialogOpensWithTheCallSignFont) {
         bold = d.Font().Style().Contains(graphics::fsBold);
         return false;
     });
-    const velmora::FontDescription before = Form1->State().CallIdFont;
+    const velmora::FontDescription before = Form1->Session().State().CallIdFont;
     Run(&velmora::TForm1::CallIDFont1Click);
     EXPECT_EQ(name, "MS Sans Serif");
     EXPECT_EQ(size, 24);
     EXPECT_EQ(colour, kBlack);
     EXPECT_FALSE(bold);
-    EXPECT_EQ(Form1->State().CallIdFont, before);
+    EXPECT_EQ(Form1->Session().State().CallIdFont, before);
 }
 
 TEST_F(CardWorkflowTest, TheChosenCallSignFontDrawsTheNextVerify) {
@@ -1064,7 +1064,7 @@ TEST_F(CardWorkflowTest, TheChosenCallSignFontDrawsTheNextVerify) {
         return true;
     });
     Run(&velmora::TForm1::CallIDFont1Click);
-    const velmora::FontDescription& font = Form1->State().CallIdFont;
+    const velmora::FontDescription& font = Form1->Session().State().CallIdFont;
     EXPECT_EQ(font.color, kWhite);
     EXPECT_EQ(font.size, 36);
     EXPECT_TRUE(font.style.Contains(graphics::fsBold));
@@ -1086,14 +1086,14 @@ TEST_F(CardWorkflowTest, TheChosenCallSignFontDrawsTheNextVerify) {
 }
 
 TEST_F(CardWorkflowTest, ACancelledFontDialogKeepsTheCallSignFont) {
-    const velmora::FontDescription before = Form1->State().CallIdFont;
+    const velmora::FontDescription before = Form1->Session().State().CallIdFont;
     dialogs_.font.push_back([](toolkit::TFontDialog& d) {
         d.Font().SetSize(48);
         d.Font().SetColor(kRed);
         return false;
     });
     Run(&velmora::TForm1::CallIDFont1Click);
-    EXPECT_EQ(Form1->State().CallIdFont, before);
+    EXPECT_EQ(Form1->Session().State().CallIdFont, before);
 }
 
 // ---- Busy cursor and progress.

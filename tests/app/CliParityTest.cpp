@@ -69,11 +69,11 @@ TEST_F(CliParityTest, TheCommandLineCardEqualsTheWindowsCard) {
     const auto background2 = cli::CardBackground::FromPicture(background.string());
     const auto card = cli::ComposeCard(background2, cli::CardDataFor(contact, profile));
 
-    graphics::TBitmap& windowCard = Form1->CardBitmap();
+    graphics::TBitmap& windowCard = Form1->Session().CardBitmap();
     ASSERT_EQ(card->Width(), windowCard.Width());
     ASSERT_EQ(card->Height(), windowCard.Height());
     graphics::TCanvas& ours = card->Canvas();
-    graphics::TCanvas& theirs = Form1->CardCanvas();
+    graphics::TCanvas& theirs = Form1->Session().CardCanvas();
     int differing = 0;
     for (int y = 0; y < card->Height(); ++y) {
         for (int x = 0; x < card->Width(); ++x)

@@ -92,12 +92,12 @@ TEST_F(HelpTest, ComingBackFromTheHelpViewerIsNoActivation) {
     WriteHelp(kSmallHelp);
     Form1->Show();
     ProcessEvents();
-    Form1->State().TextColor = graphics::clRed;
+    Form1->Session().State().TextColor = graphics::clRed;
     HowTo();
     ProcessEvents();
     Form1->activateWindow();
     ProcessEvents();
-    EXPECT_EQ(Form1->State().TextColor, graphics::clRed);
+    EXPECT_EQ(Form1->Session().State().TextColor, graphics::clRed);
 }
 
 // The shipped help file describes the whole program: every menu command, every shortcut and

@@ -1,30 +1,25 @@
-// The picture history of the main window: what Undo shows after Find and Verify, Undo on an
+// The picture history of the card session: what Undo shows after Find and Verify, Undo on an
 // empty history, a redo that reverses Undo until the next snapshot, and what snapshots cost.
-#include "CardTestSupport.h"
+#include "SessionTestSupport.h"
 
-#include <QAction>
 #include <iostream>
 #include <malloc.h>
 
 namespace {
 
-using apptest::EditTest;
 using apptest::kBlue;
 using apptest::kRed;
 using apptest::Pixels;
 using apptest::PixelsOf;
-using apptest::SolidBitmap;
+using apptest::SessionTest;
 
-class HistoryTest : public EditTest {
+class HistoryTest : public SessionTest {
   protected:
     graphics::TBitmap& SnapshotBitmap(size_t index) {
         auto* bitmap =
-            dynamic_cast<graphics::TBitmap*>(form_->History.Snapshot(index).HeldGraphic());
+            dynamic_cast<graphics::TBitmap*>(session_->History().Snapshot(index).HeldGraphic());
         EXPECT_NE(bitmap, nullptr);
         return *bitmap;
-    }
-    QAction* Item(const char* name) const {
-        return form_->findChild<QAction*>(QString::fromLatin1(name));
     }
 };
 
@@ -32,7 +27,7 @@ class HistoryTest : public EditTest {
 // and the snapshot keeps the pixels it was taken with.
 TEST_F(HistoryTest, SnapshotSharesTheCardsPixelsUntilTheCardIsDrawnOn) {
     FindBackground(graphics::clRed);
-    ASSERT_EQ(form_->History.Count(), 1u);
+    ASSERT_EQ(session_->History().Count(), 1u);
     graphics::TBitmap& snapshot = SnapshotBitmap(0);
     EXPECT_NE(&snapshot, &Card());
     EXPECT_TRUE(snapshot.SharesImageWith(Card()));
@@ -48,14 +43,14 @@ TEST_F(HistoryTest, UndoOnAnEmptyHistoryLeavesTheCardAndItsTools) {
     const Pixels before = CardPixels();
     graphics::TBitmap* cardObject = &Card();
 
-    form_->Undo2Click();
-    form_->Undo1Click();
+    session_->UndoPicture();
+    session_->UndoPicture();
 
     EXPECT_EQ(&Card(), cardObject);
     EXPECT_EQ(CardPixels(), before);
     // The overlay's clear brush is still set: the card bitmap was not replaced.
-    EXPECT_EQ(form_->CardCanvas().Brush().Style(), graphics::bsClear);
-    EXPECT_TRUE(form_->History.Empty());
+    EXPECT_EQ(session_->CardCanvas().Brush().Style(), graphics::bsClear);
+    EXPECT_TRUE(session_->History().Empty());
 }
 
 // The first Undo after a Verify removes the overlay and uses up the only snapshot; a second
@@ -65,12 +60,12 @@ TEST_F(HistoryTest, FindVerifyUndoShowsTheBackgroundAgain) {
     Verify();
     ASSERT_FALSE(CardPixels().AllEqual(kRed));
 
-    form_->Undo2Click();
+    session_->UndoPicture();
     EXPECT_TRUE(CardPixels().AllEqual(kRed));
-    EXPECT_TRUE(form_->History.Empty());
+    EXPECT_TRUE(session_->History().Empty());
 
     graphics::TBitmap* cardObject = &Card();
-    form_->Undo2Click();
+    session_->UndoPicture();
     EXPECT_EQ(&Card(), cardObject);
     EXPECT_TRUE(CardPixels().AllEqual(kRed));
 }
@@ -80,26 +75,26 @@ TEST_F(HistoryTest, FindAFindBUndoUndoShowsBackgroundA) {
     FindBackground(graphics::clRed);
     FindBackground(graphics::clBlue);
 
-    form_->Undo2Click();
+    session_->UndoPicture();
     EXPECT_TRUE(CardPixels().AllEqual(kBlue));
-    EXPECT_EQ(form_->History.Count(), 1u);
+    EXPECT_EQ(session_->History().Count(), 1u);
 
-    form_->Undo2Click();
+    session_->UndoPicture();
     EXPECT_TRUE(CardPixels().AllEqual(kRed));
-    EXPECT_TRUE(form_->History.Empty());
+    EXPECT_TRUE(session_->History().Empty());
 }
 
 TEST_F(HistoryTest, SnapshotsAreNeverDroppedByAge) {
     constexpr int kFinds = 40;
     for (int i = 0; i < kFinds; ++i)
         FindBackground(graphics::TColor(i * 5));
-    ASSERT_EQ(form_->History.Count(), size_t(kFinds));
+    ASSERT_EQ(session_->History().Count(), size_t(kFinds));
     // Undo number k (from 1) shows the background of Find number kFinds - k + 1.
     for (int i = kFinds - 1; i >= 0; --i) {
-        form_->Undo2Click();
+        session_->UndoPicture();
         EXPECT_TRUE(CardPixels().AllEqual(uint32_t(i * 5) << 16)) << "undo to find " << i;
     }
-    EXPECT_TRUE(form_->History.Empty());
+    EXPECT_TRUE(session_->History().Empty());
 }
 
 // Redo takes back the last Undo: the card as it was before it and the snapshot it used up.
@@ -108,54 +103,54 @@ TEST_F(HistoryTest, RedoAfterUndoBringsBackTheOverlayAndTheSnapshot) {
     Verify();
     const Pixels withOverlay = CardPixels();
 
-    form_->Undo2Click();
+    session_->UndoPicture();
     ASSERT_TRUE(CardPixels().AllEqual(kRed));
-    form_->Repeatcommand1Click();
+    session_->RedoPicture();
     EXPECT_EQ(CardPixels(), withOverlay);
-    EXPECT_EQ(form_->History.Count(), 1u);
+    EXPECT_EQ(session_->History().Count(), 1u);
 
     // Nothing further to redo.
-    form_->Repeatcommand1Click();
+    session_->RedoPicture();
     EXPECT_EQ(CardPixels(), withOverlay);
-    EXPECT_EQ(form_->History.Count(), 1u);
+    EXPECT_EQ(session_->History().Count(), 1u);
 
     // And the snapshot that came back serves the next Undo.
-    form_->Undo2Click();
+    session_->UndoPicture();
     EXPECT_TRUE(CardPixels().AllEqual(kRed));
 }
 
 TEST_F(HistoryTest, RedoRetracesSeveralUndosInReverse) {
     FindBackground(graphics::clRed);
     FindBackground(graphics::clBlue);
-    form_->Undo2Click();
-    form_->Undo2Click();
+    session_->UndoPicture();
+    session_->UndoPicture();
     ASSERT_TRUE(CardPixels().AllEqual(kRed));
 
-    form_->Repeatcommand1Click();
+    session_->RedoPicture();
     EXPECT_TRUE(CardPixels().AllEqual(kBlue));
-    EXPECT_EQ(form_->History.Count(), 1u);
+    EXPECT_EQ(session_->History().Count(), 1u);
     EXPECT_TRUE(SnapshotBitmap(0).SharesImageWith(Card()) == false);
     EXPECT_TRUE(PixelsOf(&SnapshotBitmap(0)).AllEqual(kRed));
 
-    form_->Repeatcommand1Click();
+    session_->RedoPicture();
     EXPECT_TRUE(CardPixels().AllEqual(kBlue));
-    ASSERT_EQ(form_->History.Count(), 2u);
+    ASSERT_EQ(session_->History().Count(), 2u);
     EXPECT_TRUE(PixelsOf(&SnapshotBitmap(1)).AllEqual(kBlue));
 }
 
 TEST_F(HistoryTest, ANewSnapshotLeavesNothingToRedo) {
     FindBackground(graphics::clRed);
     Verify();
-    form_->Undo2Click();
-    ASSERT_EQ(form_->History.RedoCount(), 1u);
+    session_->UndoPicture();
+    ASSERT_EQ(session_->History().RedoCount(), 1u);
 
     FindBackground(graphics::clBlue);
-    EXPECT_EQ(form_->History.RedoCount(), 0u);
+    EXPECT_EQ(session_->History().RedoCount(), 0u);
     graphics::TBitmap* cardObject = &Card();
-    form_->Repeatcommand1Click();
+    session_->RedoPicture();
     EXPECT_EQ(&Card(), cardObject);
     EXPECT_TRUE(CardPixels().AllEqual(kBlue));
-    EXPECT_EQ(form_->History.Count(), 1u);
+    EXPECT_EQ(session_->History().Count(), 1u);
 }
 
 // Seven snapshots and nothing undone: Redo changes nothing, as with any other count.
@@ -166,26 +161,10 @@ TEST_F(HistoryTest, RedoWithNothingUndoneDoesNothing) {
     const Pixels before = CardPixels();
     graphics::TBitmap* cardObject = &Card();
 
-    form_->Repeatcommand1Click();
+    session_->RedoPicture();
     EXPECT_EQ(&Card(), cardObject);
     EXPECT_EQ(CardPixels(), before);
-    EXPECT_EQ(form_->History.Count(), 7u);
-}
-
-// The menu items and the context menu's Undo reach the history through the default handler.
-TEST_F(HistoryTest, UndoAndRedoRunFromTheEditMenuAndTheContextMenu) {
-    FindBackground(graphics::clRed);
-    FindBackground(graphics::clBlue);
-    Verify();
-
-    Item("Undo2")->trigger(); // the overlay goes
-    EXPECT_TRUE(CardPixels().AllEqual(kBlue));
-    Item("Undo1")->trigger(); // background A
-    EXPECT_TRUE(CardPixels().AllEqual(kRed));
-    Item("Repeatcommand1")->trigger();
-    EXPECT_TRUE(CardPixels().AllEqual(kBlue));
-    EXPECT_EQ(form_->History.Count(), 1u);
-    EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(session_->History().Count(), 7u);
 }
 
 size_t HeapInUse() {
@@ -201,12 +180,12 @@ TEST_F(HistoryTest, AThousandSnapshotsCostReferencesNotPixels) {
 
     const size_t before = HeapInUse();
     for (int i = 0; i < 1000; ++i)
-        form_->TakePicture();
+        session_->TakePicture();
     const size_t after = HeapInUse();
     const size_t added = after > before ? after - before : 0;
 
-    ASSERT_EQ(form_->History.Count(), 1001u);
-    for (size_t i = 0; i < form_->History.Count(); ++i)
+    ASSERT_EQ(session_->History().Count(), 1001u);
+    for (size_t i = 0; i < session_->History().Count(); ++i)
         ASSERT_TRUE(SnapshotBitmap(i).SharesImageWith(Card())) << i;
     EXPECT_EQ(Card().ImageReferenceCount(), 1002);
     std::cout << "1000 snapshots of a 495 x 315 card added " << added << " bytes (" << added / 1000

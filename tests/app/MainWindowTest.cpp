@@ -302,20 +302,20 @@ TEST_F(MainWindowTest, MenuItemsRunTheirHandlers) {
 }
 
 TEST_F(MainWindowTest, FormCreateFillsTheFieldsFromAMissingProfileWithEmptyTexts) {
-    EXPECT_EQ(Form1->Store().IniPath, ProfilePath().string());
+    EXPECT_EQ(Form1->Session().Store().IniPath, ProfilePath().string());
     for (const EditRow& row : kMainEdits)
         EXPECT_EQ(Find<toolkit::TLabeledEdit>(row.name)->Text(), "") << row.name;
     EXPECT_FALSE(std::filesystem::exists(ProfilePath())) << "reading creates no file";
 }
 
 TEST_F(MainWindowTest, CardBitmapIsAWhiteCardOfThePreviewsSizeShownPixelForPixel) {
-    graphics::TBitmap& card = Form1->CardBitmap();
+    graphics::TBitmap& card = Form1->Session().CardBitmap();
     EXPECT_EQ(card.Width(), 495);
     EXPECT_EQ(card.Height(), 315);
-    EXPECT_EQ(Form1->CardCanvas().PixelAt(0, 0), graphics::clWhite);
-    EXPECT_EQ(Form1->CardCanvas().PixelAt(494, 314), graphics::clWhite);
+    EXPECT_EQ(Form1->Session().CardCanvas().PixelAt(0, 0), graphics::clWhite);
+    EXPECT_EQ(Form1->Session().CardCanvas().PixelAt(494, 314), graphics::clWhite);
 
-    const velmora::FontDescription& font = Form1->State().CallIdFont;
+    const velmora::FontDescription& font = Form1->Session().State().CallIdFont;
     EXPECT_EQ(font.name, "MS Sans Serif");
     EXPECT_TRUE(font.style.Empty());
     EXPECT_EQ(font.size, 24);
@@ -324,7 +324,7 @@ TEST_F(MainWindowTest, CardBitmapIsAWhiteCardOfThePreviewsSizeShownPixelForPixel
     // A change of the card reaches the screen: the preview repaints and shows our pixels.
     Form1->Show();
     ProcessEvents();
-    graphics::TCanvas& canvas = Form1->CardCanvas();
+    graphics::TCanvas& canvas = Form1->Session().CardCanvas();
     canvas.Brush().SetColor(graphics::clRed);
     canvas.FillArea({10, 20, 30, 40});
     ProcessEvents();
@@ -350,7 +350,7 @@ TEST_F(MainWindowTest, ThePreviewRepaintsWhenTheCardChanges) {
     Form1->Image1->installEventFilter(&counter);
     ProcessEvents();
     counter.paints = 0;
-    Form1->CardCanvas().SetPixelAt(5, 5, graphics::clBlue);
+    Form1->Session().CardCanvas().SetPixelAt(5, 5, graphics::clBlue);
     ProcessEvents();
     EXPECT_GE(counter.paints, 1);
     Form1->Image1->removeEventFilter(&counter);

@@ -127,7 +127,7 @@ TEST_F(SetupTest, FieldsStartWithTheProfileReadAtStartUp) {
     EXPECT_EQ(Form1->LabeledEdit17->Text(), "Dipole");
     EXPECT_EQ(Form1->LabeledEdit9->Text(), "Tnx fer QSO");
     EXPECT_EQ(Form1->LabeledEdit18->Text(), "01101");
-    EXPECT_EQ(Form1->Profile().PWR, "100") << "PWR has no main-window field";
+    EXPECT_EQ(Form1->Session().Profile().PWR, "100") << "PWR has no main-window field";
 }
 
 TEST_F(SetupTest, SaveWritesElevenKeysInTableOrderAndTouchesNothingElse) {
@@ -151,8 +151,8 @@ TEST_F(SetupTest, SaveWritesElevenKeysInTableOrderAndTouchesNothingElse) {
                                  "ANT=Dipole\n"
                                  "PWR=5\n"
                                  "TKS=Tnx fer QSO\n");
-    EXPECT_EQ(Form1->Profile().CALLID, "W1NEW");
-    EXPECT_EQ(Form1->Profile().PWR, " 5 ") << "the value in memory is the field's text";
+    EXPECT_EQ(Form1->Session().Profile().CALLID, "W1NEW");
+    EXPECT_EQ(Form1->Session().Profile().PWR, " 5 ") << "the value in memory is the field's text";
     EXPECT_EQ(Form1->CurrentCardData().power, " 5 ") << "the next Verify draws the new power";
     EXPECT_EQ(Form1->LabeledEdit1->Text(), "typed over") << "main-window fields keep theirs";
     EXPECT_TRUE(Form3->isVisible()) << "the window stays open";
@@ -172,7 +172,7 @@ TEST_F(SetupTest, SaveWithEveryFieldEmptyWritesEmptyValuesThatReadBackEmpty) {
     app_->SetExeNameForTesting((folder_ / "velmora").string());
     StartProgram();
     EXPECT_EQ(Form1->LabeledEdit9->Text(), "");
-    EXPECT_EQ(Form1->Profile(), velmora::StationProfile{});
+    EXPECT_EQ(Form1->Session().Profile(), velmora::StationProfile{});
 }
 
 TEST_F(SetupTest, ClearEmptiesOnlyTheFieldsAndCancelKeepsThemForNextTime) {
@@ -183,7 +183,7 @@ TEST_F(SetupTest, ClearEmptiesOnlyTheFieldsAndCancelKeepsThemForNextTime) {
     Form1->Parms1Click();
     Form3->BitBtn2->click();
     EXPECT_EQ(SetupTexts(), std::vector<std::string>(11, ""));
-    EXPECT_EQ(Form1->Profile().CALLID, "k1abc");
+    EXPECT_EQ(Form1->Session().Profile().CALLID, "k1abc");
     EXPECT_EQ(ReadProfileFile(), kProfile);
 
     Form3->BitBtn3->click();
@@ -202,15 +202,16 @@ TEST_F(SetupTest, ARefusedWriteShowsUnableToWriteAndWritesNoFurtherKey) {
     app_->SetExeNameForTesting((folder_ / "blocked" / "velmora").string());
     StartProgram();
     const std::string path = (folder_ / "blocked" / "velmora.ini").string();
-    EXPECT_EQ(Form1->Store().IniPath, path);
+    EXPECT_EQ(Form1->Session().Store().IniPath, path);
     Edit("LabeledEdit1")->SetText("K1ABC");
     Edit("LabeledEdit11")->SetText("thanks");
     Form3->BitBtn1->click();
     ASSERT_EQ(boxes_.size(), 1u) << "one failure: the keys after the first are not tried";
     EXPECT_EQ(boxes_[0].caption, "Velmora");
     EXPECT_EQ(boxes_[0].text, "Unable to write to " + path + ".");
-    EXPECT_EQ(Form1->Profile().CALLID, "K1ABC") << "memory already holds the fields' texts";
-    EXPECT_EQ(Form1->Profile().TKS, "thanks");
+    EXPECT_EQ(Form1->Session().Profile().CALLID, "K1ABC")
+        << "memory already holds the fields' texts";
+    EXPECT_EQ(Form1->Session().Profile().TKS, "thanks");
 }
 
 TEST_F(SetupTest, LongValuesAreCutTo2047Bytes) {

@@ -88,12 +88,12 @@ class MainActivationTest : public AppTest {
     }
     // The clipboard object's identity: a new object while the old one still exists has
     // another address.
-    const void* ClipboardSerial() const { return Form1->State().ClipboardObj.get(); }
+    const void* ClipboardSerial() const { return Form1->Session().State().ClipboardObj.get(); }
 };
 
 TEST_F(MainActivationTest, FirstShowingMakesAClipboardObjectAndBlackText) {
-    EXPECT_NE(Form1->State().ClipboardObj, nullptr);
-    EXPECT_EQ(Form1->State().TextColor, graphics::clBlack);
+    EXPECT_NE(Form1->Session().State().ClipboardObj, nullptr);
+    EXPECT_EQ(Form1->Session().State().TextColor, graphics::clBlack);
     EXPECT_EQ(app_->ActiveForm(), Form1);
 }
 
@@ -101,7 +101,7 @@ TEST_F(MainActivationTest, ReturningFromTheAboutOrSetupWindowResetsTheTextColour
     for (toolkit::TForm* other :
          {static_cast<toolkit::TForm*>(Form2), static_cast<toolkit::TForm*>(Form3)}) {
         SCOPED_TRACE(other->objectName().toStdString());
-        Form1->State().TextColor = graphics::clRed;
+        Form1->Session().State().TextColor = graphics::clRed;
         const void* before = ClipboardSerial();
         if (other == Form2)
             Form1->About2Click();
@@ -109,14 +109,15 @@ TEST_F(MainActivationTest, ReturningFromTheAboutOrSetupWindowResetsTheTextColour
             Form1->Parms1Click();
         ProcessEvents();
         EXPECT_EQ(app_->ActiveForm(), other);
-        EXPECT_EQ(Form1->State().TextColor, graphics::clRed) << "no reset before the return";
+        EXPECT_EQ(Form1->Session().State().TextColor, graphics::clRed)
+            << "no reset before the return";
         if (other == Form2)
             Form2->Button1->click();
         else
             Form3->BitBtn3->click();
         ProcessEvents();
         EXPECT_EQ(app_->ActiveForm(), Form1);
-        EXPECT_EQ(Form1->State().TextColor, graphics::clBlack);
+        EXPECT_EQ(Form1->Session().State().TextColor, graphics::clBlack);
         EXPECT_NE(ClipboardSerial(), before) << "a new clipboard object";
         EXPECT_EQ(Form1->CurrentCardData().textColor, graphics::clBlack)
             << "the next Verify draws in black";
@@ -126,7 +127,7 @@ TEST_F(MainActivationTest, ReturningFromTheAboutOrSetupWindowResetsTheTextColour
 TEST_F(MainActivationTest, ReturningFromACommonDialogKeepsTheTextColour) {
     auto qtDialogs = toolkit::NewQtDialogProvider();
     toolkit::ScopedDialogProvider real(*qtDialogs);
-    Form1->State().TextColor = graphics::clRed;
+    Form1->Session().State().TextColor = graphics::clRed;
     const void* before = ClipboardSerial();
 
     bool colourDialogSeen = false;
@@ -152,7 +153,7 @@ TEST_F(MainActivationTest, ReturningFromACommonDialogKeepsTheTextColour) {
     EXPECT_TRUE(colourDialogSeen);
     EXPECT_TRUE(fileDialogSeen);
     EXPECT_EQ(QApplication::activeWindow(), Form1);
-    EXPECT_EQ(Form1->State().TextColor, graphics::clRed);
+    EXPECT_EQ(Form1->Session().State().TextColor, graphics::clRed);
     EXPECT_EQ(ClipboardSerial(), before);
 }
 

@@ -86,8 +86,8 @@ class PrintCommandsTest : public AppTest {
         return Form1->findChild<QAction*>(QString::fromLatin1(name));
     }
     void PaintCard(graphics::TColor color) {
-        Form1->CardCanvas().Brush().SetColor(color);
-        Form1->CardCanvas().FillArea({0, 0, 495, 315});
+        Form1->Session().CardCanvas().Brush().SetColor(color);
+        Form1->Session().CardCanvas().FillArea({0, 0, 495, 315});
     }
     bool Poppler() const { return printtest::PopplerAvailable(); }
 
