@@ -139,6 +139,26 @@ TEST_F(ActivationTest, FiresOnFirstShowingAndOnReturnFromAnotherForm) {
     EXPECT_EQ(main.activations, 2);
 }
 
+TEST_F(ActivationTest, EachFormIsActivatedWhenItsWindowBecomesActiveAgain) {
+    auto& main = app_->CreateForm<CountingForm>("FormMain");
+    auto& other = app_->CreateForm<CountingForm>("FormOther");
+    main.Show();
+    other.Show();
+    ProcessEvents();
+    ASSERT_EQ(app_->ActiveForm(), &other);
+    const int mainBefore = main.activations;
+    for (int round = 1; round <= 2; ++round) {
+        main.activateWindow();
+        ProcessEvents();
+        EXPECT_EQ(main.activations, mainBefore + round);
+        EXPECT_EQ(app_->ActiveForm(), &main);
+        other.activateWindow();
+        ProcessEvents();
+        EXPECT_EQ(other.activations, 1 + round) << "losing the activation is no activation";
+        EXPECT_EQ(app_->ActiveForm(), &other);
+    }
+}
+
 TEST_F(ActivationTest, ACommonDialogOrAMessageBoxIsNoActivation) {
     auto& main = app_->CreateForm<CountingForm>("FormMain");
     main.Show();
@@ -206,6 +226,19 @@ TEST(FormTest, ClientAreaKeepsItsDesignedSizeBelowTheMenu) {
     EXPECT_EQ(form.Client()->y(), menu->height());
     EXPECT_GT(menu->height(), 0);
     EXPECT_EQ(form.height(), 120 + menu->height());
+
+    form.Show();
+    ProcessEvents();
+    EXPECT_EQ(form.Client()->geometry(), QRect(0, menu->height(), 300, 120)) << "once shown too";
+    EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "the user cannot resize it";
+    EXPECT_EQ(form.size(), QSize(300, 120 + menu->height()));
+
+    // A form without a menu gets no empty menu bar.
+    toolkit::TForm bare("Form8");
+    bare.SetClientSize(200, 80);
+    EXPECT_EQ(bare.Menu(), nullptr);
+    EXPECT_EQ(bare.size(), QSize(200, 80));
+    EXPECT_EQ(bare.Menu(), nullptr);
 }
 
 TEST(FormTest, ColoursAndFontFollowTheDesign) {
