@@ -354,6 +354,8 @@ TEST_F(LabeledEditInFormTest, TabFollowsTheTabOrderThroughTheEdits) {
     EXPECT_TRUE(first_->hasFocus());
 
     button_->setFocus();
+    QTest::mouseClick(second_->EditLabel(), Qt::LeftButton);
+    EXPECT_TRUE(button_->hasFocus()) << "a click on the label moves no focus";
     QTest::mouseClick(second_->Edit(), Qt::LeftButton);
     EXPECT_TRUE(second_->hasFocus()) << "a click into the edit focuses it";
 }

@@ -72,8 +72,9 @@ TLabeledEdit::TLabeledEdit(QWidget* parent, const std::string& name)
     label_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label_->setTextFormat(Qt::PlainText);
     edit_->setObjectName(ToQString(name + ".Edit"));
-    // The control takes part in the tab order and hands the focus on to its edit.
-    setFocusPolicy(edit_->focusPolicy());
+    // The control takes part in the tab order and hands the focus on to its edit. Tab focus
+    // only: a click on the label leaves the focus where it was, a click into the edit takes it.
+    setFocusPolicy(Qt::TabFocus);
     setFocusProxy(edit_);
     Place(0, 0, 121);
 }
