@@ -376,6 +376,18 @@ TEST_F(LabeledEditInFormTest, TypingEditsTheTextAndCtrlZStaysTheWindowsUndo) {
     EXPECT_EQ(first_->Text(), "k1abcd");
 }
 
+TEST_F(LabeledEditInFormTest, AKeyTheEditLeavesIsHandledOnceAndPassedOn) {
+    int returns = 0;
+    QObject::connect(first_->Edit(), &QLineEdit::returnPressed, [&] { ++returns; });
+    first_->setFocus();
+    QTest::keyClick(first_->Edit(), Qt::Key_Return);
+    EXPECT_EQ(returns, 1) << "the edit handles Return and leaves it to its window";
+    QTest::keyClick(first_, Qt::Key_Return);
+    EXPECT_EQ(returns, 2);
+    QTest::keyClick(first_->Edit(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(undos_, 1);
+}
+
 TEST_F(LabeledEditInFormTest, TheHintShowsOverTheEditOnly) {
     toolkit::SetHint(*first_, "Your QRA");
     auto hover = [&](QWidget* target) {

@@ -53,20 +53,39 @@ bool LeaveUndoToTheWindow(QEvent* event) {
     return true;
 }
 
-class LabeledEditField : public QLineEdit {
-  public:
-    using QLineEdit::QLineEdit;
-
-  protected:
-    bool event(QEvent* event) override {
-        return LeaveUndoToTheWindow(event) || QLineEdit::event(event);
-    }
-};
+bool IsKeyEvent(const QEvent* event) {
+    return event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease ||
+           event->type() == QEvent::ShortcutOverride;
+}
 
 } // namespace
 
+// The edit of a labelled edit. A key it leaves unhandled goes on to the labelled edit, which
+// must not hand it back, or the edit would handle it twice (Return would be "pressed" twice).
+class TLabeledEdit::Field : public QLineEdit {
+  public:
+    using QLineEdit::QLineEdit;
+
+    // True when event is the key this edit has just left unhandled; forgets it either way.
+    bool TakeLeftKey(const QEvent* event) {
+        const bool left = left_ == event;
+        left_ = nullptr;
+        return left;
+    }
+
+  protected:
+    bool event(QEvent* event) override {
+        const bool result = LeaveUndoToTheWindow(event) || QLineEdit::event(event);
+        left_ = IsKeyEvent(event) && !event->isAccepted() ? event : nullptr;
+        return result;
+    }
+
+  private:
+    const QEvent* left_ = nullptr;
+};
+
 TLabeledEdit::TLabeledEdit(QWidget* parent, const std::string& name)
-    : QWidget(parent), label_(new QLabel(this)), edit_(new LabeledEditField(this)) {
+    : QWidget(parent), label_(new QLabel(this)), field_(new Field(this)), edit_(field_) {
     setObjectName(ToQString(name));
     label_->setObjectName(ToQString(name + ".EditLabel"));
     label_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -124,8 +143,9 @@ void TLabeledEdit::Place(int left, int top, int width) {
 bool TLabeledEdit::event(QEvent* event) {
     switch (event->type()) {
     case QEvent::ShortcutOverride:
-        // Sent here when the keys are sent to the control rather than to its edit.
-        return edit_->event(event);
+        // Keys sent to the control rather than to its edit are the edit's.
+        PassKeyToEdit(event);
+        return true;
     case QEvent::ToolTip:
         // The hint belongs to the edit, as before: the label shows none.
         if (!edit_->geometry().contains(static_cast<QHelpEvent*>(event)->pos())) {
@@ -141,12 +161,22 @@ bool TLabeledEdit::event(QEvent* event) {
 }
 
 void TLabeledEdit::keyPressEvent(QKeyEvent* event) {
-    // Straight to the edit's handler: sending the event would bring it back here unhandled.
-    edit_->event(event);
+    PassKeyToEdit(event);
 }
 
 void TLabeledEdit::keyReleaseEvent(QKeyEvent* event) {
+    PassKeyToEdit(event);
+}
+
+void TLabeledEdit::PassKeyToEdit(QEvent* event) {
+    if (field_->TakeLeftKey(event)) {
+        event->ignore(); // the edit had it: on to the window
+        return;
+    }
+    // Straight to the edit's handler (its own Undo rule included): sending the event would
+    // bring it back here.
     edit_->event(event);
+    field_->TakeLeftKey(nullptr);
 }
 
 // ---- TButton --------------------------------------------------------------------------------

@@ -63,9 +63,12 @@ class TLabeledEdit : public QWidget {
     void keyReleaseEvent(QKeyEvent* event) override;
 
   private:
+    class Field;
     void Place(int left, int top, int width);
+    void PassKeyToEdit(QEvent* event);
 
     QLabel* label_;
+    Field* field_;
     QLineEdit* edit_;
 };
 
