@@ -93,7 +93,7 @@ void TForm3::BitBtn1Click() {
 
 void TForm3::BitBtn2Click() {
     for (const SetupField& design : kFields)
-        (this->*design.field)->clear();
+        (this->*design.field)->Clear();
 }
 
 void TForm3::BitBtn3Click() {

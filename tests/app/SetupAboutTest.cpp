@@ -76,11 +76,11 @@ TEST_F(SetupTest, WindowMatchesTheDesign) {
         SCOPED_TRACE(row.name);
         toolkit::TLabeledEdit* edit = Edit(row.name);
         ASSERT_NE(edit, nullptr);
-        EXPECT_EQ(edit->geometry(), QRect(row.left, row.top, row.width, 21));
+        EXPECT_EQ(edit->Bounds(), QRect(row.left, row.top, row.width, 21));
         EXPECT_EQ(edit->LabelCaption(), row.label);
         EXPECT_EQ(toolkit::TabOrder(*edit), row.tabOrder);
         EXPECT_EQ(toolkit::Hint(*edit), "") << "no control has a hint";
-        EXPECT_EQ(edit->EditLabel()->geometry().right() + 1 + 3, row.left);
+        EXPECT_EQ(edit->LabelBounds().right() + 1 + 3, row.left);
     }
     const std::vector<std::tuple<toolkit::TBitBtn*, const char*, int, int>> buttons{
         {Form3->BitBtn1, "Save", 10, 64},

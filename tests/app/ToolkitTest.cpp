@@ -16,9 +16,12 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <cerrno>
 #include <fstream>
+#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -139,6 +142,26 @@ TEST_F(ActivationTest, FiresOnFirstShowingAndOnReturnFromAnotherForm) {
     EXPECT_EQ(main.activations, 2);
 }
 
+TEST_F(ActivationTest, EachFormIsActivatedWhenItsWindowBecomesActiveAgain) {
+    auto& main = app_->CreateForm<CountingForm>("FormMain");
+    auto& other = app_->CreateForm<CountingForm>("FormOther");
+    main.Show();
+    other.Show();
+    ProcessEvents();
+    ASSERT_EQ(app_->ActiveForm(), &other);
+    const int mainBefore = main.activations;
+    for (int round = 1; round <= 2; ++round) {
+        main.activateWindow();
+        ProcessEvents();
+        EXPECT_EQ(main.activations, mainBefore + round);
+        EXPECT_EQ(app_->ActiveForm(), &main);
+        other.activateWindow();
+        ProcessEvents();
+        EXPECT_EQ(other.activations, 1 + round) << "losing the activation is no activation";
+        EXPECT_EQ(app_->ActiveForm(), &other);
+    }
+}
+
 TEST_F(ActivationTest, ACommonDialogOrAMessageBoxIsNoActivation) {
     auto& main = app_->CreateForm<CountingForm>("FormMain");
     main.Show();
@@ -206,6 +229,19 @@ TEST(FormTest, ClientAreaKeepsItsDesignedSizeBelowTheMenu) {
     EXPECT_EQ(form.Client()->y(), menu->height());
     EXPECT_GT(menu->height(), 0);
     EXPECT_EQ(form.height(), 120 + menu->height());
+
+    form.Show();
+    ProcessEvents();
+    EXPECT_EQ(form.Client()->geometry(), QRect(0, menu->height(), 300, 120)) << "once shown too";
+    EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "the user cannot resize it";
+    EXPECT_EQ(form.size(), QSize(300, 120 + menu->height()));
+
+    // A form without a menu gets no empty menu bar.
+    toolkit::TForm bare("Form8");
+    bare.SetClientSize(200, 80);
+    EXPECT_EQ(bare.Menu(), nullptr);
+    EXPECT_EQ(bare.size(), QSize(200, 80));
+    EXPECT_EQ(bare.Menu(), nullptr);
 }
 
 TEST(FormTest, ColoursAndFontFollowTheDesign) {
@@ -230,18 +266,141 @@ TEST(LabeledEditTest, LabelSitsLeftOfTheEditRightAlignedAndCentred) {
     toolkit::TLabeledEdit edit(&parent, "LabeledEdit1");
     edit.SetLabelCaption("Operator: ");
     edit.SetBounds(200, 72, 105);
-    const QRect field = edit.geometry();
-    const QRect label = edit.EditLabel()->geometry();
+    const QRect field = edit.Bounds();
+    const QRect label = edit.LabelBounds();
     EXPECT_EQ(field, QRect(200, 72, 105, 21));
     EXPECT_EQ(label.height(), 13);
     EXPECT_EQ(label.right() + 1 + toolkit::TLabeledEdit::kLabelSpacing, 200);
     EXPECT_EQ(label.top(), 72 + (21 - 13) / 2);
     EXPECT_EQ(label.width(), edit.EditLabel()->fontMetrics().horizontalAdvance("Operator: "));
+    EXPECT_EQ(edit.geometry(), label.united(field)) << "one control spans label and edit";
 
-    parent.show();      // a hidden widget hears of its moves only when shown
-    edit.move(300, 10); // the label follows the edit
-    EXPECT_EQ(edit.EditLabel()->geometry().right() + 1 + 3, 300);
-    EXPECT_EQ(edit.EditLabel()->geometry().top(), 14);
+    parent.show();
+    edit.SetBounds(300, 10, 60); // the label follows the edit
+    EXPECT_EQ(edit.Bounds(), QRect(300, 10, 60, 21));
+    EXPECT_EQ(edit.LabelBounds().right() + 1 + 3, 300);
+    EXPECT_EQ(edit.LabelBounds().top(), 14);
+    edit.move(edit.pos() + QPoint(5, 7)); // moved as a whole, it stays together
+    EXPECT_EQ(edit.Bounds(), QRect(305, 17, 60, 21));
+    EXPECT_EQ(edit.LabelBounds().right() + 1 + 3, 305);
+}
+
+TEST(LabeledEditTest, ANewCaptionMovesTheLabelNotTheEdit) {
+    QWidget parent;
+    parent.setFont(toolkit::FormFont());
+    toolkit::TLabeledEdit edit(&parent, "LabeledEdit1");
+    edit.SetBounds(120, 40, 73);
+    edit.SetLabelCaption("QRA: ");
+    const int shortWidth = edit.LabelBounds().width();
+    edit.SetLabelCaption("Contacted station: ");
+    EXPECT_EQ(edit.Bounds(), QRect(120, 40, 73, 21));
+    EXPECT_GT(edit.LabelBounds().width(), shortWidth);
+    EXPECT_EQ(edit.LabelBounds().right() + 1 + 3, 120);
+    edit.SetLabelCaption("");
+    EXPECT_EQ(edit.Bounds(), QRect(120, 40, 73, 21));
+    EXPECT_EQ(edit.LabelBounds().width(), 0);
+}
+
+// A form with two labelled edits and a button whose tab order runs against their creation
+// order, and a window command on Ctrl+Z as the main window has.
+class LabeledEditInFormTest : public AppTest {
+  protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        form_ = std::make_unique<toolkit::TForm>("Form9");
+        form_->SetClientSize(300, 120);
+        first_ = new toolkit::TLabeledEdit(form_->Client(), "LabeledEdit1");
+        first_->SetLabelCaption("QRA: ");
+        first_->SetBounds(60, 10, 80);
+        second_ = new toolkit::TLabeledEdit(form_->Client(), "LabeledEdit2");
+        second_->SetLabelCaption("Operator: ");
+        second_->SetBounds(60, 50, 80);
+        button_ = new toolkit::TButton(form_->Client(), "Button1");
+        toolkit::SetBounds(*button_, 200, 50, 60, 25);
+        toolkit::SetTabOrder(*second_, 0);
+        toolkit::SetTabOrder(*button_, 1);
+        toolkit::SetTabOrder(*first_, 2);
+        form_->ApplyTabOrder();
+        QMenuBar* menu = toolkit::NewMainMenu(form_.get(), "MainMenu1");
+        QMenu* edit = toolkit::AddMenu(menu, "Edit1", "&Edit");
+        toolkit::AddItem(edit, {"Undo1", "&Undo", toolkit::ShortCut('Z', toolkit::scCtrl), ""},
+                         [this] { ++undos_; });
+        form_->SetMenu(menu);
+        form_->Show();
+        ProcessEvents();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    }
+    void TearDown() override {
+        form_.reset();
+        AppTest::TearDown();
+    }
+    std::unique_ptr<toolkit::TForm> form_;
+    toolkit::TLabeledEdit* first_ = nullptr;
+    toolkit::TLabeledEdit* second_ = nullptr;
+    toolkit::TButton* button_ = nullptr;
+    int undos_ = 0;
+};
+
+TEST_F(LabeledEditInFormTest, TabFollowsTheTabOrderThroughTheEdits) {
+    second_->setFocus();
+    EXPECT_EQ(QApplication::focusWidget(), second_->Edit()) << "the control hands the focus on";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_TRUE(button_->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_TRUE(first_->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_TRUE(second_->hasFocus()) << "round again";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_TRUE(first_->hasFocus());
+
+    button_->setFocus();
+    QTest::mouseClick(second_->EditLabel(), Qt::LeftButton);
+    EXPECT_TRUE(button_->hasFocus()) << "a click on the label moves no focus";
+    QTest::mouseClick(second_->Edit(), Qt::LeftButton);
+    EXPECT_TRUE(second_->hasFocus()) << "a click into the edit focuses it";
+}
+
+TEST_F(LabeledEditInFormTest, TypingEditsTheTextAndCtrlZStaysTheWindowsUndo) {
+    first_->setFocus();
+    QTest::keyClicks(first_->Edit(), "k1abc");
+    EXPECT_EQ(first_->Text(), "k1abc");
+    QTest::keyClick(first_->Edit(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(undos_, 1);
+    EXPECT_EQ(first_->Text(), "k1abc") << "the edit's own undo did not run";
+
+    // Keys sent to the control rather than to its edit arrive all the same.
+    QTest::keyClick(first_, Qt::Key_D);
+    EXPECT_EQ(first_->Text(), "k1abcd");
+    QTest::keyClick(first_, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(undos_, 2);
+    EXPECT_EQ(first_->Text(), "k1abcd");
+}
+
+TEST_F(LabeledEditInFormTest, AKeyTheEditLeavesIsHandledOnceAndPassedOn) {
+    int returns = 0;
+    QObject::connect(first_->Edit(), &QLineEdit::returnPressed, [&] { ++returns; });
+    first_->setFocus();
+    QTest::keyClick(first_->Edit(), Qt::Key_Return);
+    EXPECT_EQ(returns, 1) << "the edit handles Return and leaves it to its window";
+    QTest::keyClick(first_, Qt::Key_Return);
+    EXPECT_EQ(returns, 2);
+    QTest::keyClick(first_->Edit(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(undos_, 1);
+}
+
+TEST_F(LabeledEditInFormTest, TheHintShowsOverTheEditOnly) {
+    toolkit::SetHint(*first_, "Your QRA");
+    auto hover = [&](QWidget* target) {
+        const QPoint at = target->rect().center();
+        QHelpEvent help(QEvent::ToolTip, at, target->mapToGlobal(at));
+        QApplication::sendEvent(target, &help);
+        ProcessEvents();
+    };
+    hover(first_->EditLabel());
+    EXPECT_TRUE(QToolTip::text().isEmpty());
+    hover(first_->Edit());
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("Your QRA"));
+    QToolTip::hideText();
 }
 
 TEST(MenuTest, ShortCutValuesBecomeKeySequences) {

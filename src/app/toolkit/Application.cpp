@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QEvent>
 #include <QMessageBox>
 #include <QPointer>
 #include <algorithm>
@@ -27,14 +26,12 @@ std::string ErrorBoxText(const std::string& message) {
 TApplication::TApplication() {
     assert(g_application == nullptr && QApplication::instance() != nullptr);
     g_application = this;
-    qApp->installEventFilter(this);
     // The program ends when its main form closes, not when its last window does (closing the
     // main form while the About window is open ends it all the same).
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
 TApplication::~TApplication() {
-    qApp->removeEventFilter(this);
     // Forms go first, newest first, while the application object still answers them.
     while (!forms_.empty())
         forms_.pop_back();
@@ -81,20 +78,11 @@ void TApplication::Terminate() {
         QCoreApplication::quit();
 }
 
-bool TApplication::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::WindowActivate) {
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget != nullptr && widget->isWindow()) {
-            // Dialogs, message boxes and menus are windows but no forms: they leave the
-            // active form as it was, so returning from them activates nothing.
-            if (auto* form = dynamic_cast<TForm*>(widget); form != nullptr && form != activeForm_)
-                FormActivated(*form);
-        }
-    }
-    return QObject::eventFilter(watched, event);
-}
-
 void TApplication::FormActivated(TForm& form) {
+    // Dialogs, message boxes and menus are windows but no forms: they leave the active form as
+    // it was, so returning from them activates nothing.
+    if (&form == activeForm_)
+        return;
     activeForm_ = &form;
     Guard([&form] { form.FormActivate(); });
 }

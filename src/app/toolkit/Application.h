@@ -76,12 +76,10 @@ class TApplication : public QObject {
     // Test seam: replaces the modal box by a recorder. An empty presenter restores the box.
     void SetErrorBoxPresenter(ErrorBoxPresenter presenter);
 
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
   private:
     friend class TForm;
     void Adopt(std::unique_ptr<TForm> form);
+    // The form became the active window (TForm::changeEvent).
     void FormActivated(TForm& form);
     void FormHidden(TForm& form);
     void FormDestroyed(TForm& form);

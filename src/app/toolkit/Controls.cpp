@@ -3,11 +3,13 @@
 #include "app/toolkit/Application.h"
 #include "app/toolkit/Style.h"
 
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QToolTip>
 #include <QVariant>
 
 namespace toolkit {
@@ -38,13 +40,62 @@ void SetBounds(QWidget& control, int left, int top, int width, int height) {
 
 // ---- TLabeledEdit ---------------------------------------------------------------------------
 
+namespace {
+
+// The card's Undo (Ctrl+Z) stays a window command even while an edit has the focus; the
+// clipboard keys act on the edit's own text.
+bool LeaveUndoToTheWindow(QEvent* event) {
+    if (event->type() != QEvent::ShortcutOverride ||
+        !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Undo))
+        return false;
+    // Leave the key to the window's shortcut; with none, it comes back as a key press.
+    event->ignore();
+    return true;
+}
+
+bool IsKeyEvent(const QEvent* event) {
+    return event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease ||
+           event->type() == QEvent::ShortcutOverride;
+}
+
+} // namespace
+
+// The edit of a labelled edit. A key it leaves unhandled goes on to the labelled edit, which
+// must not hand it back, or the edit would handle it twice (Return would be "pressed" twice).
+class TLabeledEdit::Field : public QLineEdit {
+  public:
+    using QLineEdit::QLineEdit;
+
+    // True when event is the key this edit has just left unhandled; forgets it either way.
+    bool TakeLeftKey(const QEvent* event) {
+        const bool left = left_ == event;
+        left_ = nullptr;
+        return left;
+    }
+
+  protected:
+    bool event(QEvent* event) override {
+        const bool result = LeaveUndoToTheWindow(event) || QLineEdit::event(event);
+        left_ = IsKeyEvent(event) && !event->isAccepted() ? event : nullptr;
+        return result;
+    }
+
+  private:
+    const QEvent* left_ = nullptr;
+};
+
 TLabeledEdit::TLabeledEdit(QWidget* parent, const std::string& name)
-    : QLineEdit(parent), label_(new QLabel(parent)) {
+    : QWidget(parent), label_(new QLabel(this)), field_(new Field(this)), edit_(field_) {
     setObjectName(ToQString(name));
     label_->setObjectName(ToQString(name + ".EditLabel"));
     label_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label_->setTextFormat(Qt::PlainText);
-    resize(121, kHeight);
+    edit_->setObjectName(ToQString(name + ".Edit"));
+    // The control takes part in the tab order and hands the focus on to its edit. Tab focus
+    // only: a click on the label leaves the focus where it was, a click into the edit takes it.
+    setFocusPolicy(Qt::TabFocus);
+    setFocusProxy(edit_);
+    Place(0, 0, 121);
 }
 
 std::string TLabeledEdit::LabelCaption() const {
@@ -52,48 +103,80 @@ std::string TLabeledEdit::LabelCaption() const {
 }
 
 void TLabeledEdit::SetLabelCaption(const std::string& caption) {
+    const QRect field = Bounds();
     label_->setText(ToQString(caption));
-    PlaceLabel();
+    Place(field.left(), field.top(), field.width());
 }
 
 std::string TLabeledEdit::Text() const {
-    return FromQString(text());
+    return FromQString(edit_->text());
 }
 void TLabeledEdit::SetText(const std::string& value) {
-    setText(ToQString(value));
+    edit_->setText(ToQString(value));
+}
+void TLabeledEdit::SelectAll() {
+    edit_->selectAll();
+}
+void TLabeledEdit::Clear() {
+    edit_->clear();
 }
 
 void TLabeledEdit::SetBounds(int left, int top, int width) {
-    setGeometry(left, top, width, kHeight);
-    PlaceLabel();
+    Place(left, top, width);
 }
 
-void TLabeledEdit::PlaceLabel() {
-    const int width = label_->fontMetrics().horizontalAdvance(label_->text());
-    label_->setGeometry(x() - width - kLabelSpacing, y() + (height() - kLabelHeight) / 2, width,
-                        kLabelHeight);
+QRect TLabeledEdit::Bounds() const {
+    return edit_->geometry().translated(pos());
+}
+QRect TLabeledEdit::LabelBounds() const {
+    return label_->geometry().translated(pos());
+}
+
+void TLabeledEdit::Place(int left, int top, int width) {
+    const int labelWidth = label_->fontMetrics().horizontalAdvance(label_->text());
+    const int editOffset = labelWidth + kLabelSpacing;
+    setGeometry(left - editOffset, top, editOffset + width, kHeight);
+    label_->setGeometry(0, (kHeight - kLabelHeight) / 2, labelWidth, kLabelHeight);
+    edit_->setGeometry(editOffset, 0, width, kHeight);
 }
 
 bool TLabeledEdit::event(QEvent* event) {
-    if (event->type() == QEvent::ShortcutOverride) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->matches(QKeySequence::Undo)) {
-            // Leave the key to the window's shortcut; with none, it comes back as a key press.
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // Keys sent to the control rather than to its edit are the edit's.
+        PassKeyToEdit(event);
+        return true;
+    case QEvent::ToolTip:
+        // The hint belongs to the edit, as before: the label shows none.
+        if (!edit_->geometry().contains(static_cast<QHelpEvent*>(event)->pos())) {
+            QToolTip::hideText();
             event->ignore();
             return true;
         }
+        break;
+    default:
+        break;
     }
-    return QLineEdit::event(event);
+    return QWidget::event(event);
 }
 
-void TLabeledEdit::moveEvent(QMoveEvent* event) {
-    QLineEdit::moveEvent(event);
-    PlaceLabel();
+void TLabeledEdit::keyPressEvent(QKeyEvent* event) {
+    PassKeyToEdit(event);
 }
 
-void TLabeledEdit::resizeEvent(QResizeEvent* event) {
-    QLineEdit::resizeEvent(event);
-    PlaceLabel();
+void TLabeledEdit::keyReleaseEvent(QKeyEvent* event) {
+    PassKeyToEdit(event);
+}
+
+void TLabeledEdit::PassKeyToEdit(QEvent* event) {
+    if (field_->TakeLeftKey(event)) {
+        event->ignore(); // the edit had it: on to the window
+        return;
+    }
+    // Straight to the edit's handler (its own Undo rule included): sending the event would
+    // bring it back here.
+    edit_->event(event);
+    field_->TakeLeftKey(nullptr);
 }
 
 // ---- TButton --------------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRect>
 #include <QStatusBar>
 #include <QTextEdit>
 #include <functional>
@@ -26,9 +27,13 @@ void SetHint(QWidget& control, const std::string& hint);
 std::string Hint(const QWidget& control);
 void SetBounds(QWidget& control, int left, int top, int width, int height);
 
-// An edit with its label on the left: the label is as wide as its caption, 13 pixels high,
-// right-aligned against the edit with a 3-pixel gap, and vertically centred on it.
-class TLabeledEdit : public QLineEdit {
+// An edit with its label on the left, as one control: the label is as wide as its caption, 13
+// pixels high, right-aligned against the edit with a 3-pixel gap, and vertically centred on it.
+// The control spans label and edit, so the label moves with the edit by construction. Focus,
+// keys and the tab order go to the edit; the hint shows over the edit only.
+class TLabeledEdit : public QWidget {
+    Q_OBJECT
+
   public:
     static constexpr int kHeight = 21;
     static constexpr int kLabelHeight = 13;
@@ -37,23 +42,34 @@ class TLabeledEdit : public QLineEdit {
     TLabeledEdit(QWidget* parent, const std::string& name);
 
     QLabel* EditLabel() const { return label_; }
+    // The edit field inside the control.
+    QLineEdit* Edit() const { return edit_; }
     std::string LabelCaption() const;
     void SetLabelCaption(const std::string& caption);
     std::string Text() const;
     void SetText(const std::string& text);
+    void SelectAll();
+    void Clear();
+    // left, top and width are the edit's, in the parent's pixels; the label goes left of it.
     void SetBounds(int left, int top, int width);
+    // Where the edit and the label are, in the parent's pixels.
+    QRect Bounds() const;
+    QRect LabelBounds() const;
 
   protected:
-    // The card's Undo (Ctrl+Z) stays a window command even while an edit has the focus; the
-    // clipboard keys act on the edit's own text.
     bool event(QEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    // Keys sent to the control itself are the edit's.
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
   private:
-    void PlaceLabel();
+    class Field;
+    void Place(int left, int top, int width);
+    void PassKeyToEdit(QEvent* event);
 
     QLabel* label_;
+    Field* field_;
+    QLineEdit* edit_;
 };
 
 class TButton : public QPushButton {

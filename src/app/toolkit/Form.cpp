@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHideEvent>
+#include <QLayout>
 #include <QMenuBar>
 #include <QScreen>
 #include <QTimer>
@@ -15,9 +16,12 @@
 
 namespace toolkit {
 
-TForm::TForm(const std::string& name) : QWidget(nullptr), client_(new QWidget(this)) {
+TForm::TForm(const std::string& name) : QMainWindow(nullptr), client_(new QWidget(this)) {
     setObjectName(ToQString(name));
     client_->setObjectName(ToQString(name + ".Client"));
+    setCentralWidget(client_);
+    // The window is as large as its client area and menu bar, no larger and no smaller.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
     setFont(FormFont());
     setAutoFillBackground(true);
     SetColor(color_);
@@ -45,7 +49,7 @@ int TForm::ClientHeight() const {
 
 void TForm::SetClientSize(int width, int height) {
     client_->setFixedSize(width, height);
-    Relayout();
+    UpdateSize();
 }
 
 void TForm::SetColor(graphics::TColor color) {
@@ -56,27 +60,27 @@ void TForm::SetColor(graphics::TColor color) {
 }
 
 void TForm::SetMenu(QMenuBar* menu) {
-    menu_ = menu;
-    if (menu_ != nullptr)
-        menu_->setParent(this);
-    Relayout();
+    setMenuBar(menu);
+    UpdateSize();
 }
 
-void TForm::Relayout() {
-    const int menuHeight = menu_ != nullptr ? menu_->heightForWidth(client_->width()) : 0;
-    if (menu_ != nullptr) {
-        menu_->setGeometry(0, 0, client_->width(), menuHeight);
-        menu_->show();
-    }
-    client_->move(0, menuHeight);
-    setFixedSize(client_->width(), client_->height() + menuHeight);
+QMenuBar* TForm::Menu() const {
+    // Not menuBar(): that would make an empty bar for a form without a menu.
+    return qobject_cast<QMenuBar*>(menuWidget());
+}
+
+void TForm::UpdateSize() {
+    // Sized now rather than when the event loop gets round to it, so the designed sizes can be
+    // read back before the form is first shown.
+    layout()->invalidate();
+    layout()->activate();
 }
 
 void TForm::Show() {
     const bool first = !placed_;
     if (first) {
         ensurePolished();
-        Relayout();
+        UpdateSize();
         PlaceOnFirstShow();
         placed_ = true;
     }
@@ -130,8 +134,14 @@ void TForm::ApplyTabOrder() {
         QWidget::setTabOrder(chain[i - 1].second, chain[i].second);
 }
 
+void TForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && HasApplication())
+        Application().FormActivated(*this);
+}
+
 void TForm::hideEvent(QHideEvent* event) {
-    QWidget::hideEvent(event);
+    QMainWindow::hideEvent(event);
     if (!isVisible() && HasApplication())
         Application().FormHidden(*this);
 }

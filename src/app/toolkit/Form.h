@@ -1,11 +1,12 @@
-// TForm: a top-level window of the program with a designed client area. Controls are placed
-// at their designed pixel positions inside the client area; a main menu, when there is one,
-// sits above it, so the client area keeps its designed size.
+// TForm: a top-level window of the program with a designed client area. The client area is
+// the main window's central widget and keeps its designed size; a main menu, when there is one,
+// is the window's menu bar above it. Controls are placed at their designed pixel positions
+// inside the client area.
 #pragma once
 
 #include "graphics/Color.h"
 
-#include <QWidget>
+#include <QMainWindow>
 #include <string>
 
 class QMenuBar;
@@ -14,7 +15,7 @@ namespace toolkit {
 
 enum TPosition { poDesigned, poDesktopCenter, poMainFormCenter };
 
-class TForm : public QWidget {
+class TForm : public QMainWindow {
   public:
     // name is the component name ("Form1"), also the Qt object name.
     explicit TForm(const std::string& name);
@@ -30,9 +31,9 @@ class TForm : public QWidget {
     void SetPosition(TPosition position) { position_ = position; }
     graphics::TColor Color() const { return color_; }
     void SetColor(graphics::TColor color);
-    // The form's main menu; the form takes it over.
+    // The form's main menu; the form takes it over (a previous one is deleted).
     void SetMenu(QMenuBar* menu);
-    QMenuBar* Menu() const { return menu_; }
+    QMenuBar* Menu() const;
 
     // Shows the form, or brings it to the front and activates it when it is shown already.
     void Show();
@@ -49,15 +50,17 @@ class TForm : public QWidget {
     virtual void FormActivate() {}
 
   protected:
+    // A form becoming the active window is what activates it; dialogs and message boxes are
+    // other windows, so coming back from one finds the form still the active form.
+    void changeEvent(QEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
     void PlaceOnFirstShow();
-    void Relayout();
+    void UpdateSize();
 
     QWidget* client_;
-    QMenuBar* menu_ = nullptr;
     TPosition position_ = poDesigned;
     graphics::TColor color_ = graphics::clBtnFace;
     bool placed_ = false;
