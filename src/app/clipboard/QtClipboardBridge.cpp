@@ -1,6 +1,7 @@
 #include "app/clipboard/QtClipboardBridge.h"
 
 #include "platform/Gdi.h"
+#include "platform/PixelLimits.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -16,10 +17,6 @@ namespace velmora {
 using platform::ClipboardItem;
 
 namespace {
-
-// The shared pixel limit of the project's readers.
-constexpr int64_t kMaxPixels = int64_t(256) * 1024 * 1024;
-constexpr int64_t kMaxBytes = int64_t(1) << 30;
 
 template <class T>
 const T* ItemOf(const std::vector<std::pair<unsigned, const ClipboardItem*>>& items,
@@ -60,7 +57,7 @@ QImage ImageFromBitmap(const platform::GdiBitmap& bitmap, platform::GdiPalette* 
     platform::GetObject(bitmap, description);
     const int width = description.bmWidth;
     const int height = description.bmHeight < 0 ? -description.bmHeight : description.bmHeight;
-    if (width <= 0 || height <= 0 || int64_t(width) * height > kMaxPixels)
+    if (width <= 0 || height <= 0 || int64_t(width) * height > int64_t(platform::kMaxPixels))
         return {};
     QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull())
@@ -105,7 +102,9 @@ std::optional<platform::PackedDib> DibFromImage(const QImage& image) {
     const int64_t width = image.width();
     const int64_t height = image.height();
     const int64_t stride = width * 4;
-    if (width * height > kMaxPixels || stride * height > kMaxBytes)
+    // The shared pixel limit of the project's readers.
+    if (width * height > int64_t(platform::kMaxPixels) ||
+        stride * height > int64_t(platform::kMaxPixelBytes))
         return std::nullopt;
 
     QImage opaque;
