@@ -4,6 +4,7 @@
 #include "graphics/Exceptions.h"
 #include "jpeg/JPEGFile.h"
 #include "platform/Gdi.h"
+#include "platform/LittleEndian.h"
 
 namespace cli {
 
@@ -11,16 +12,6 @@ namespace {
 
 constexpr uint32_t kFileHeaderBytes = 14;
 constexpr uint32_t kInfoHeaderBytes = 40;
-
-void Put16(std::vector<uint8_t>& out, uint32_t value) {
-    out.push_back(uint8_t(value));
-    out.push_back(uint8_t(value >> 8));
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t value) {
-    Put16(out, value & 0xFFFF);
-    Put16(out, value >> 16);
-}
 
 } // namespace
 
@@ -41,23 +32,23 @@ std::vector<uint8_t> EncodeBmp24(graphics::TBitmap& bitmap) {
     std::vector<uint8_t> file;
     file.reserve(size_t(offset + pixelBytes));
     // BITMAPFILEHEADER.
-    Put16(file, 0x4D42);                        // type "BM"
-    Put32(file, uint32_t(offset + pixelBytes)); // file size
-    Put32(file, 0);                             // two reserved words
-    Put32(file, uint32_t(offset));              // offset of the pixel data
+    platform::AppendLe16(file, 0x4D42);                        // type "BM"
+    platform::AppendLe32(file, uint32_t(offset + pixelBytes)); // file size
+    platform::AppendLe32(file, 0);                             // two reserved words
+    platform::AppendLe32(file, uint32_t(offset));              // offset of the pixel data
     // BITMAPINFOHEADER.
-    Put32(file, kInfoHeaderBytes);     // header size
-    Put32(file, uint32_t(width));      // width
-    Put32(file, uint32_t(height));     // height, positive: bottom row first
-    Put16(file, 1);                    // planes
-    Put16(file, 24);                   // bits per pixel
-    Put32(file, platform::BI_RGB);     // compression
-    Put32(file, uint32_t(pixelBytes)); // image size
+    platform::AppendLe32(file, kInfoHeaderBytes);     // header size
+    platform::AppendLe32(file, uint32_t(width));      // width
+    platform::AppendLe32(file, uint32_t(height));     // height, positive: bottom row first
+    platform::AppendLe16(file, 1);                    // planes
+    platform::AppendLe16(file, 24);                   // bits per pixel
+    platform::AppendLe32(file, platform::BI_RGB);     // compression
+    platform::AppendLe32(file, uint32_t(pixelBytes)); // image size
     const platform::BITMAPINFOHEADER& described = bitmap.Description().dsBmih;
-    Put32(file, uint32_t(described.biXPelsPerMeter)); // horizontal pixels per metre
-    Put32(file, uint32_t(described.biYPelsPerMeter)); // vertical pixels per metre
-    Put32(file, 0);                                   // colours used
-    Put32(file, 0);                                   // colours important
+    platform::AppendLe32(file, uint32_t(described.biXPelsPerMeter)); // horizontal pixels per metre
+    platform::AppendLe32(file, uint32_t(described.biYPelsPerMeter)); // vertical pixels per metre
+    platform::AppendLe32(file, 0);                                   // colours used
+    platform::AppendLe32(file, 0);                                   // colours important
 
     platform::BITMAPINFO info;
     info.bmiHeader.biSize = kInfoHeaderBytes;

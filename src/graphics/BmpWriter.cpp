@@ -1,6 +1,7 @@
 // The BMP file writer behind TBitmap::SaveToStream.
 #include "graphics/Bitmap.h"
 #include "graphics/BitmapStorage.h"
+#include "platform/LittleEndian.h"
 
 #include <cstdlib>
 #include <vector>
@@ -8,20 +9,6 @@
 namespace graphics {
 
 using namespace storage;
-
-namespace {
-
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-
-} // namespace
 
 // Writes a BMP file (BITMAPFILEHEADER, 40-byte BITMAPINFOHEADER, masks, colour table, rows).
 void TBitmap::SaveToStream(TStream& stream) {
@@ -73,24 +60,24 @@ void TBitmap::SaveToStream(TStream& stream) {
 
     std::vector<uint8_t> head;
     head.reserve(offset);
-    Put16(head, 0x4D42); // "BM"
-    Put32(head, offset + uint32_t(pixels.size()));
-    Put32(head, 0);
-    Put32(head, offset);
-    Put32(head, 40);
-    Put32(head, uint32_t(h.biWidth));
-    Put32(head, uint32_t(h.biHeight));
-    Put16(head, 1);
-    Put16(head, h.biBitCount);
-    Put32(head, h.biCompression);
-    Put32(head, h.biSizeImage);
-    Put32(head, uint32_t(h.biXPelsPerMeter));
-    Put32(head, uint32_t(h.biYPelsPerMeter));
-    Put32(head, h.biClrUsed);
-    Put32(head, h.biClrImportant);
+    platform::AppendLe16(head, 0x4D42); // "BM"
+    platform::AppendLe32(head, offset + uint32_t(pixels.size()));
+    platform::AppendLe32(head, 0);
+    platform::AppendLe32(head, offset);
+    platform::AppendLe32(head, 40);
+    platform::AppendLe32(head, uint32_t(h.biWidth));
+    platform::AppendLe32(head, uint32_t(h.biHeight));
+    platform::AppendLe16(head, 1);
+    platform::AppendLe16(head, h.biBitCount);
+    platform::AppendLe32(head, h.biCompression);
+    platform::AppendLe32(head, h.biSizeImage);
+    platform::AppendLe32(head, uint32_t(h.biXPelsPerMeter));
+    platform::AppendLe32(head, uint32_t(h.biYPelsPerMeter));
+    platform::AppendLe32(head, h.biClrUsed);
+    platform::AppendLe32(head, h.biClrImportant);
     if (masks) {
         for (uint32_t m : info.bmiMasks)
-            Put32(head, m);
+            platform::AppendLe32(head, m);
     }
     for (const RGBQUAD& q : info.bmiColors) {
         head.push_back(q.rgbBlue);
