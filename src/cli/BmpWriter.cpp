@@ -2,7 +2,7 @@
 
 #include "graphics/Bitmap.h"
 #include "graphics/Exceptions.h"
-#include "jpeg/JPEGFile.h"
+#include "graphics/FileReplace.h"
 #include "platform/Gdi.h"
 #include "platform/LittleEndian.h"
 
@@ -68,7 +68,7 @@ std::vector<uint8_t> EncodeBmp24(graphics::TBitmap& bitmap) {
 
 void WriteBmp24(graphics::TBitmap& bitmap, const std::string& path) {
     // Written beside the target and renamed over it, as the JPEG cards are.
-    jpeg::ReplaceFileContents(path, EncodeBmp24(bitmap));
+    graphics::ReplaceFileContents(path, EncodeBmp24(bitmap));
 }
 
 } // namespace cli
