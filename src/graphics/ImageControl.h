@@ -94,8 +94,6 @@ class TPaintBuffer {
     TCanvas& Canvas() { return canvas_; }
     // Row y, counted from the top: Width() * 4 bytes.
     std::span<const uint8_t> Row(int y) const;
-    // The 32-bit top-down DIB section painted into.
-    const platform::GdiBitmap& Bitmap() const { return *surface_; }
     platform::COLORREF PixelAt(int x, int y) const;
 
   private:

@@ -3,7 +3,22 @@
 #include "graphics/ImageControl.h"
 #include "platform/PixelLimits.h"
 
+#include <cstring>
+
 namespace velmora {
+
+namespace {
+
+// Format_RGB32 wants the unused byte at 0xFF.
+void MakeOpaque(QImage& image) {
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            row[x] |= 0xFF000000u;
+    }
+}
+
+} // namespace
 
 QImage ImageFromBitmap(const platform::GdiBitmap& bitmap, platform::GdiPalette* palette) {
     platform::BITMAP description;
@@ -40,17 +55,20 @@ QImage ImageFromBitmap(const platform::GdiBitmap& bitmap, platform::GdiPalette* 
         platform::SelectPalette(*dc, *previousPalette, false);
     if (rows != height)
         return {};
-    // Format_RGB32 wants the unused byte at 0xFF.
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            row[x] |= 0xFF000000u;
-    }
+    MakeOpaque(image);
     return image;
 }
 
 QImage ImageFromBitmap(const graphics::TPaintBuffer& buffer) {
-    return ImageFromBitmap(buffer.Bitmap(), nullptr);
+    // The buffer is a top-down 32-bit section already in that layout: its rows are copied as
+    // they lie, which a preview repainted on every change can afford.
+    QImage image(buffer.Width(), buffer.Height(), QImage::Format_RGB32);
+    if (image.isNull())
+        return {};
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(image.scanLine(y), buffer.Row(y).data(), size_t(image.width()) * 4);
+    MakeOpaque(image);
+    return image;
 }
 
 } // namespace velmora
