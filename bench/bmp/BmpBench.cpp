@@ -3,6 +3,7 @@
 // 4000 x 3000 RLE8 file, decoded into a device bitmap.
 #include "graphics/Bitmap.h"
 #include "graphics/Stream.h"
+#include "platform/LittleEndian.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdint>
@@ -12,16 +13,6 @@
 
 namespace {
 
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-
 constexpr uint32_t kHeaderBytes = 14 + 40;
 
 // BITMAPFILEHEADER and BITMAPINFOHEADER for width x height at bitCount, colorCount table
@@ -30,21 +21,21 @@ std::vector<uint8_t> Headers(int width, int height, int bitCount, uint32_t compr
                              uint32_t colorCount, uint32_t pixelBytes) {
     std::vector<uint8_t> f;
     const uint32_t offset = kHeaderBytes + colorCount * 4;
-    Put16(f, 0x4D42);
-    Put32(f, offset + pixelBytes);
-    Put32(f, 0);
-    Put32(f, offset);
-    Put32(f, 40);
-    Put32(f, uint32_t(width));
-    Put32(f, uint32_t(height));
-    Put16(f, 1);
-    Put16(f, uint32_t(bitCount));
-    Put32(f, compression);
-    Put32(f, pixelBytes);
-    Put32(f, 2835);
-    Put32(f, 2835);
-    Put32(f, colorCount);
-    Put32(f, 0);
+    platform::AppendLe16(f, 0x4D42);
+    platform::AppendLe32(f, offset + pixelBytes);
+    platform::AppendLe32(f, 0);
+    platform::AppendLe32(f, offset);
+    platform::AppendLe32(f, 40);
+    platform::AppendLe32(f, uint32_t(width));
+    platform::AppendLe32(f, uint32_t(height));
+    platform::AppendLe16(f, 1);
+    platform::AppendLe16(f, uint32_t(bitCount));
+    platform::AppendLe32(f, compression);
+    platform::AppendLe32(f, pixelBytes);
+    platform::AppendLe32(f, 2835);
+    platform::AppendLe32(f, 2835);
+    platform::AppendLe32(f, colorCount);
+    platform::AppendLe32(f, 0);
     return f;
 }
 

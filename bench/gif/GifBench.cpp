@@ -11,6 +11,7 @@
 // real dithered photo: mostly short strings, frequent code-width changes and table resets.
 #include "gif/GIFImage.h"
 #include "graphics/Stream.h"
+#include "platform/LittleEndian.h"
 
 #include <algorithm>
 #include <array>
@@ -105,10 +106,7 @@ class GifWriter {
     static constexpr size_t kHashSize = 8192; // power of two, twice the table
 
     void Put(const char* text) { bytes_.insert(bytes_.end(), text, text + std::strlen(text)); }
-    void Put16(uint16_t v) {
-        bytes_.push_back(uint8_t(v & 255));
-        bytes_.push_back(uint8_t(v >> 8));
-    }
+    void Put16(uint16_t v) { platform::AppendLe16(bytes_, v); }
 
     void Emit(int code) {
         bitBuffer_ |= uint32_t(code) << bitCount_;

@@ -5,20 +5,16 @@
 #include "graphics/Exceptions.h"
 #include "graphics/Stream.h"
 #include "platform/Gdi.h"
+#include "platform/LittleEndian.h"
+#include "platform/PixelLimits.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <span>
 #include <vector>
 
 namespace {
-
-uint32_t Le(const uint8_t* p, int bytes) {
-    uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i)
-        v = (v << 8) | p[i];
-    return v;
-}
 
 // Pictures the reader accepts can reach 256 megapixels; loading one takes seconds and most of
 // the fuzzer's memory limit, so inputs that declare more than a megapixel but stay within the
@@ -27,18 +23,19 @@ uint32_t Le(const uint8_t* p, int bytes) {
 bool DeclaresSlowPicture(const uint8_t* data, size_t size) {
     if (size < 26)
         return false;
-    const uint32_t headerSize = Le(data + 14, 4);
+    const std::span<const uint8_t> file(data, size);
+    const uint32_t headerSize = platform::ReadLe32(file, 14);
     int64_t width = 0;
     int64_t height = 0;
     if (headerSize == 12) {
-        width = Le(data + 18, 2);
-        height = Le(data + 20, 2);
+        width = platform::ReadLe16(file, 18);
+        height = platform::ReadLe16(file, 20);
     } else {
-        width = std::llabs(int64_t(int32_t(Le(data + 18, 4))));
-        height = std::llabs(int64_t(int32_t(Le(data + 22, 4))));
+        width = std::llabs(int64_t(int32_t(platform::ReadLe32(file, 18))));
+        height = std::llabs(int64_t(int32_t(platform::ReadLe32(file, 22))));
     }
     const int64_t pixels = width * height;
-    return pixels > (int64_t(1) << 20) && pixels <= (int64_t(1) << 28);
+    return pixels > (int64_t(1) << 20) && pixels <= int64_t(platform::kMaxPixels);
 }
 
 void ReadAllPixels(graphics::TBitmap& bitmap) {

@@ -7,6 +7,7 @@
 #include "graphics/Bitmap.h"
 #include "graphics/Stream.h"
 #include "jpeg/JPEGImage.h"
+#include "platform/PixelLimits.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +21,7 @@ namespace {
 // loaded. Larger ones still go to the decoder, which must refuse them before allocating.
 bool SlowToDecode(const jpeg::TJPEGImage& picture) {
     const int64_t pixels = int64_t(picture.Width()) * picture.Height();
-    return pixels > (int64_t(1) << 20) && pixels <= (int64_t(1) << 28);
+    return pixels > (int64_t(1) << 20) && pixels <= int64_t(platform::kMaxPixels);
 }
 
 void RoundTrip(graphics::TBitmap& decoded) {

@@ -17,7 +17,7 @@ enum class ExistingFiles { Keep, Overwrite };
 // is never replaced: its appearance since the name was chosen fails the write with EEXIST's
 // text; the contents are written to a file without a name (or, where the file system has none,
 // a temporary name beside path) and flushed before they are given path. With Overwrite, the file
-// is replaced as Save As replaces it (jpeg::ReplaceFileContents, which flushes the folder too).
+// is replaced as Save As replaces it (graphics::ReplaceFileContents, which flushes the folder too).
 // Raises EFCreateError "Cannot create file "%s". %s" or EWriteError "Cannot write file "%s". %s";
 // no temporary file is left behind.
 void PutCardFile(const std::filesystem::path& path, std::span<const uint8_t> bytes,

@@ -1,8 +1,8 @@
 // velmora-card convert PICTURE OUT.bmp: decode with our own readers, write a plain 24-bit BMP.
-#include "cli/BmpWriter.h"
 #include "cli/Cli.h"
 #include "cli/PictureReaders.h"
 #include "graphics/Bitmap.h"
+#include "graphics/BmpWriter.h"
 #include "graphics/Exceptions.h"
 
 namespace cli {
@@ -25,7 +25,7 @@ int RunConvert(std::span<const std::string> args, CommandIo& io) {
         return kExitFailure;
     }
     try {
-        WriteBmp24(bitmap, output);
+        graphics::WriteBmp24(bitmap, output);
     } catch (const graphics::Exception& error) {
         ReportError(io, output, error.message());
         return kExitFailure;

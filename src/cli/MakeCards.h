@@ -129,7 +129,7 @@ std::unique_ptr<graphics::TBitmap> ComposeCard(const CardBackground& background,
 // The card's JPEG file (quality 90, the JPEG picture's defaults), as Save As writes it: encoded
 // first, then put in place through a temporary file. Raises the writer's error.
 void WriteCard(const graphics::TBitmap& card, const std::string& path);
-// The same file's bytes, for writing elsewhere (jpeg::ReplaceFileContents puts them in place as
+// The same file's bytes, for writing elsewhere (graphics::ReplaceFileContents puts them in place as
 // WriteCard does). Raises the encoder's error.
 std::vector<uint8_t> EncodeCard(const graphics::TBitmap& card);
 

@@ -3,6 +3,7 @@
 #include "gif/GIFDecoder.h"
 #include "graphics/Bitmap.h"
 #include "graphics/Stream.h"
+#include "platform/LittleEndian.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,10 +25,6 @@ uint64_t gMaxFramePixels = kDefaultMaxFramePixels;
 uint64_t gMaxDecodedBytes = kDefaultMaxDecodedBytes;
 
 const std::string sLoading = "Loading...";
-
-uint16_t LittleEndian16(const uint8_t* p) {
-    return uint16_t(p[0] | (p[1] << 8));
-}
 
 TApplicationIdentifier ToIdentifier(std::string_view text) {
     TApplicationIdentifier id{};
@@ -180,8 +177,8 @@ void TGIFHeader::LoadFromStream(ByteReader& stream) {
     }
     std::array<uint8_t, 7> lsd{};
     ReadExact(stream, lsd);
-    descriptor_.ScreenWidth = LittleEndian16(&lsd[0]);
-    descriptor_.ScreenHeight = LittleEndian16(&lsd[2]);
+    descriptor_.ScreenWidth = platform::ReadLe16(lsd, 0);
+    descriptor_.ScreenHeight = platform::ReadLe16(lsd, 2);
     descriptor_.PackedFields = lsd[4];
     descriptor_.BackgroundColorIndex = lsd[5];
     descriptor_.AspectRatio = lsd[6];
@@ -230,7 +227,7 @@ void TGIFGraphicControlExtension::LoadBody(ByteReader& stream) {
     ReadExact(stream, body);
     blockSize_ = body[0];
     packedFields_ = body[1];
-    delay_ = LittleEndian16(&body[2]);
+    delay_ = platform::ReadLe16(body, 2);
     transparentColorIndex_ = body[4];
     terminator_ = body[5];
     if (Transparent())
@@ -247,10 +244,10 @@ void TGIFTextExtension::LoadBody(ByteReader& stream) {
     std::array<uint8_t, 13> body{};
     ReadExact(stream, body);
     header_.BlockSize = body[0];
-    header_.Left = LittleEndian16(&body[1]);
-    header_.Top = LittleEndian16(&body[3]);
-    header_.Width = LittleEndian16(&body[5]);
-    header_.Height = LittleEndian16(&body[7]);
+    header_.Left = platform::ReadLe16(body, 1);
+    header_.Top = platform::ReadLe16(body, 3);
+    header_.Width = platform::ReadLe16(body, 5);
+    header_.Height = platform::ReadLe16(body, 7);
     header_.CellWidth = body[9];
     header_.CellHeight = body[10];
     header_.ForegroundColorIndex = body[11];
@@ -327,7 +324,7 @@ void TGIFAppExtNSLoop::LoadData(ByteReader& stream) {
         throw GIFException(sInvalidData);
     std::array<uint8_t, 2> count{};
     ReadExact(stream, count);
-    loops_ = LittleEndian16(count.data());
+    loops_ = platform::ReadLe16(count, 0);
     if (!stream.ReadByte(value) || value != 0)
         throw GIFException(sInvalidData);
 }
@@ -488,10 +485,10 @@ void TGIFSubImage::LoadFromStream(ByteReader& stream) {
     std::array<uint8_t, 10> d{};
     ReadExact(stream, d);
     descriptor_.Separator = d[0];
-    descriptor_.Left = LittleEndian16(&d[1]);
-    descriptor_.Top = LittleEndian16(&d[3]);
-    descriptor_.Width = LittleEndian16(&d[5]);
-    descriptor_.Height = LittleEndian16(&d[7]);
+    descriptor_.Left = platform::ReadLe16(d, 1);
+    descriptor_.Top = platform::ReadLe16(d, 3);
+    descriptor_.Width = platform::ReadLe16(d, 5);
+    descriptor_.Height = platform::ReadLe16(d, 7);
     descriptor_.PackedFields = d[9];
     if (descriptor_.Width == 0 || descriptor_.Height == 0) {
         const TGIFHeader& header = Image()->Header();

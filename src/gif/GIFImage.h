@@ -11,6 +11,7 @@
 #include "graphics/Graphic.h"
 #include "graphics/Persistent.h"
 #include "platform/Gdi.h"
+#include "platform/PixelLimits.h"
 
 #include <array>
 #include <cstdint>
@@ -582,8 +583,8 @@ class TGIFImage : public graphics::TGraphic {
 
 // The shared limits of decoded pixels: 256 megapixels per frame, 1 GiB for all frames of an
 // image. Larger pictures are refused with sImageNotValid before anything is allocated.
-inline constexpr uint64_t kDefaultMaxFramePixels = uint64_t(256) << 20;
-inline constexpr uint64_t kDefaultMaxDecodedBytes = uint64_t(1) << 30;
+inline constexpr uint64_t kDefaultMaxFramePixels = platform::kMaxPixels;
+inline constexpr uint64_t kDefaultMaxDecodedBytes = platform::kMaxPixelBytes;
 // Test and fuzzing seam: lower limits keep huge declared sizes cheap to exercise.
 void SetDecodeLimitsForTesting(uint64_t framePixels, uint64_t totalBytes);
 

@@ -12,6 +12,7 @@
 #include "platform/DeviceContext.h" // complete object types for selection
 #include "platform/Gdi.h"
 #include "platform/Kernel.h"
+#include "platform/LittleEndian.h"
 #include "platform/Surface.h"
 
 #include <algorithm>
@@ -44,17 +45,11 @@ constexpr uint32_t kMaxTableEntries = 256;
     throw EReadError("Stream read error");
 }
 
-uint16_t Le16(std::span<const uint8_t> b, size_t at) {
-    return uint16_t(b[at] | (b[at + 1] << 8));
-}
-
-uint32_t Le32(std::span<const uint8_t> b, size_t at) {
-    return uint32_t(b[at]) | (uint32_t(b[at + 1]) << 8) | (uint32_t(b[at + 2]) << 16) |
-           (uint32_t(b[at + 3]) << 24);
-}
+using platform::ReadLe16;
+using platform::ReadLe32;
 
 int32_t Le32s(std::span<const uint8_t> b, size_t at) {
-    return int32_t(Le32(b, at));
+    return int32_t(ReadLe32(b, at));
 }
 
 // The one way bytes leave the stream: never more than the file's remaining length, and a
@@ -107,7 +102,7 @@ DibHeader ReadHeader(BoundedReader& in) {
         NotValid();
     uint8_t sizeBytes[4];
     in.Read(sizeBytes);
-    header.size = Le32(sizeBytes, 0);
+    header.size = ReadLe32(sizeBytes, 0);
     BITMAPINFOHEADER& h = header.fields;
     if (header.size == kCoreHeaderSize) {
         // BITMAPCOREHEADER: unsigned 16-bit width and height, planes, bit count.
@@ -116,10 +111,10 @@ DibHeader ReadHeader(BoundedReader& in) {
         if (in.Left() < 8)
             NotValid();
         in.Read(header.raw);
-        h.biWidth = Le16(header.raw, 0);
-        h.biHeight = Le16(header.raw, 2);
-        h.biPlanes = Le16(header.raw, 4);
-        h.biBitCount = Le16(header.raw, 6);
+        h.biWidth = ReadLe16(header.raw, 0);
+        h.biHeight = ReadLe16(header.raw, 2);
+        h.biPlanes = ReadLe16(header.raw, 4);
+        h.biBitCount = ReadLe16(header.raw, 6);
         h.biSize = kInfoHeaderSize;
         return header;
     }
@@ -131,14 +126,14 @@ DibHeader ReadHeader(BoundedReader& in) {
     h.biSize = header.size;
     h.biWidth = Le32s(r, 0);
     h.biHeight = Le32s(r, 4);
-    h.biPlanes = Le16(r, 8);
-    h.biBitCount = Le16(r, 10);
-    h.biCompression = Le32(r, 12);
-    h.biSizeImage = Le32(r, 16);
+    h.biPlanes = ReadLe16(r, 8);
+    h.biBitCount = ReadLe16(r, 10);
+    h.biCompression = ReadLe32(r, 12);
+    h.biSizeImage = ReadLe32(r, 16);
     h.biXPelsPerMeter = Le32s(r, 20);
     h.biYPelsPerMeter = Le32s(r, 24);
-    h.biClrUsed = Le32(r, 28);
-    h.biClrImportant = Le32(r, 32);
+    h.biClrUsed = ReadLe32(r, 28);
+    h.biClrImportant = ReadLe32(r, 32);
     return header;
 }
 
@@ -196,7 +191,7 @@ void CheckMasks(const BITMAPINFO& info, const DibHeader& header) {
     std::array<uint32_t, 3> masks = info.bmiMasks;
     if (header.size >= 52) {
         for (size_t i = 0; i < 3; ++i)
-            masks[i] = Le32(header.raw, 36 + 4 * i);
+            masks[i] = ReadLe32(header.raw, 36 + 4 * i);
     } else if (header.size != kInfoHeaderSize) {
         NotValid(); // 41 to 51 bytes: the masks would be cut
     }
@@ -230,7 +225,7 @@ std::vector<RGBQUAD> ReadColorTable(BoundedReader& in, BITMAPINFOHEADER& h, bool
 // Valid files may leave a gap between the colour table and the pixels; the file header's pixel
 // offset is followed when it lies at or after the table's end and inside the file.
 void SkipToPixels(BoundedReader& in, const TBmpFileHeader& fileHeader, int64_t fileSize) {
-    const int64_t offset = Le32(fileHeader, 10);
+    const int64_t offset = ReadLe32(fileHeader, 10);
     const int64_t position = fileSize - in.Left(); // from the start of the file
     if (offset > position && offset < fileSize)
         in.Skip(offset - position);
@@ -345,7 +340,7 @@ TNewBitmapImage ReadBmpImage(TStream& stream, int64_t size) {
     BoundedReader in(stream, size);
     TBmpFileHeader fileHeader;
     in.Read(fileHeader);
-    if (Le16(fileHeader, 0) != kBmpType)
+    if (ReadLe16(fileHeader, 0) != kBmpType)
         NotValid();
     return ReadDibBody(stream, in.Left(), fileHeader);
 }
@@ -375,7 +370,7 @@ TNewBitmapImage ReadDibBody(TStream& stream, int64_t remaining, const TBmpFileHe
         h.biCompression == platform::BI_BITFIELDS) {
         uint8_t masks[12];
         in.Read(masks);
-        info.bmiMasks = {Le32(masks, 0), Le32(masks, 4), Le32(masks, 8)};
+        info.bmiMasks = {ReadLe32(masks, 0), ReadLe32(masks, 4), ReadLe32(masks, 8)};
     }
     CheckMasks(info, header);
     info.bmiColors = ReadColorTable(in, h, header.core);

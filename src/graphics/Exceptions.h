@@ -2,21 +2,15 @@
 // an exception carrying a fixed message text; the application's default handler shows it.
 #pragma once
 
+#include "platform/Exception.h"
+
 #include <cstdint>
-#include <exception>
 #include <string>
 
 namespace graphics {
 
-class Exception : public std::exception {
-  public:
-    explicit Exception(std::string message) : message_(std::move(message)) {}
-    const std::string& message() const noexcept { return message_; }
-    const char* what() const noexcept override { return message_.c_str(); }
-
-  private:
-    std::string message_;
-};
+// The common root, defined below the graphics layer (see platform/Exception.h).
+using Exception = platform::Exception;
 
 // Silent: the default handler drops it without a message.
 class EAbort : public Exception {

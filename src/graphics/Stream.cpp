@@ -2,6 +2,7 @@
 
 #include "graphics/Exceptions.h"
 #include "platform/Kernel.h"
+#include "platform/LittleEndian.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -62,13 +63,13 @@ uint8_t TStream::ReadUInt8() {
 uint16_t TStream::ReadUInt16LE() {
     uint8_t b[2];
     ReadBuffer(b);
-    return uint16_t(b[0] | (b[1] << 8));
+    return platform::ReadLe16(b, 0);
 }
 
 uint32_t TStream::ReadUInt32LE() {
     uint8_t b[4];
     ReadBuffer(b);
-    return uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24);
+    return platform::ReadLe32(b, 0);
 }
 
 // ---- TFileStream -------------------------------------------------------------------------------

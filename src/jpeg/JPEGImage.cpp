@@ -1,9 +1,9 @@
 #include "jpeg/JPEGImage.h"
 
+#include "graphics/FileReplace.h"
 #include "graphics/PictureFormats.h"
 #include "jpeg/JPEGCodec.h"
 #include "jpeg/JPEGExif.h"
-#include "jpeg/JPEGFile.h"
 #include "platform/Gdi.h"
 
 #include <string>
@@ -200,7 +200,7 @@ void TJPEGImage::WriteToFile(const std::string& path) {
     // A listener stopped the encoding: there is nothing to save, and the file stays as it was.
     if (!HasBytes())
         throw graphics::EAbort("Operation aborted");
-    ReplaceFileContents(path, data_->Bytes->Memory());
+    graphics::ReplaceFileContents(path, data_->Bytes->Memory());
 }
 
 // ---- Hand-over values.

@@ -1,6 +1,6 @@
 #include "labels/LabelPdf.h"
 
-#include "jpeg/JPEGFile.h"
+#include "graphics/FileReplace.h"
 #include "platform/FontEngineMatch.h"
 
 #include <cairo-ft.h>
@@ -223,7 +223,7 @@ void WriteLabelsPdf(const std::string& path, const SheetLayout& sheet,
                     const SheetPlacement& placement, std::span<const LabelData> labels,
                     const RenderOptions& options) {
     const std::vector<uint8_t> bytes = LabelsPdf(sheet, placement, labels, options);
-    jpeg::ReplaceFileContents(path, bytes);
+    graphics::ReplaceFileContents(path, bytes);
 }
 
 } // namespace velmora::labels

@@ -5,6 +5,7 @@
 #include "platform/DeviceContext.h"
 #include "platform/Gdi.h"
 #include "platform/Kernel.h"
+#include "platform/LittleEndian.h"
 #include "platform/Rle.h"
 #include "platform/Surface.h"
 
@@ -19,11 +20,6 @@ namespace {
 
 bool ValidDepth(int bpp) {
     return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
-}
-
-uint32_t ReadLe32(const std::vector<uint8_t>& bytes, size_t at) {
-    return uint32_t(bytes[at]) | (uint32_t(bytes[at + 1]) << 8) | (uint32_t(bytes[at + 2]) << 16) |
-           (uint32_t(bytes[at + 3]) << 24);
 }
 
 // The channel masks a DIB header describes.

@@ -1,16 +1,12 @@
 #include "platform/Profile.h"
 
 #include "platform/Ascii.h"
+#include "platform/AtomicFile.h"
 
-#include <atomic>
 #include <cerrno>
-#include <fcntl.h>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace platform {
@@ -118,108 +114,6 @@ uint32_t Store(std::string_view value, std::span<char> buffer) {
     return static_cast<uint32_t>(count);
 }
 
-// A descriptor closed on every path.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-    // Closes now, so that a failing close is seen; the descriptor is gone either way.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-  private:
-    int fd_;
-};
-
-// Removes the temporary file unless it was renamed into place; keeps errno intact.
-class TemporaryFile {
-  public:
-    explicit TemporaryFile(std::filesystem::path path) : path_(std::move(path)) {}
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile() {
-        if (!committed_) {
-            const int saved = errno;
-            ::unlink(path_.c_str());
-            errno = saved;
-        }
-    }
-    const std::filesystem::path& path() const { return path_; }
-    void Commit() { committed_ = true; }
-
-  private:
-    std::filesystem::path path_;
-    bool committed_ = false;
-};
-
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
-}
-
-std::filesystem::path TemporaryName(const std::filesystem::path& target) {
-    static std::atomic<unsigned> counter{0};
-    std::ostringstream name;
-    name << '.' << target.filename().string() << ".tmp-" << ::getpid() << '-' << counter++;
-    return target.parent_path() / name.str();
-}
-
-// Writes contents to a temporary file beside target, flushes it to the disk and renames it over
-// target. The old file's permission bits carry over to the new one.
-bool ReplaceFile(const std::filesystem::path& target, std::string_view contents) {
-    struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists && ::access(target.c_str(), W_OK) != 0)
-        return false; // a read-only file refuses writing, as on the platform
-
-    int fd = -1;
-    std::filesystem::path tempPath;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tempPath = TemporaryName(target);
-        fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-    }
-    if (fd < 0)
-        return false;
-    TemporaryFile temporary(tempPath);
-    FileDescriptor file(fd);
-    if (exists && ::fchmod(file.get(), existing.st_mode & 07777) != 0)
-        return false;
-    if (!WriteAll(file.get(), contents) || ::fsync(file.get()) != 0 || !file.Close())
-        return false;
-    if (::rename(temporary.path().c_str(), target.c_str()) != 0)
-        return false;
-    temporary.Commit();
-
-    // Make the rename itself durable; the new contents are in place either way.
-    const std::filesystem::path folder =
-        target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
-    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return true;
-}
-
 bool ValidName(std::string_view name) {
     return !Trim(name).empty() && name.find_first_of("[]=\r\n") == std::string_view::npos;
 }
@@ -231,17 +125,6 @@ std::string SingleLine(std::string_view value) {
             c = ' ';
     }
     return line;
-}
-
-// A symbolic link keeps pointing at the profile: the file it names is the one replaced.
-std::filesystem::path WriteTarget(const std::filesystem::path& fileName) {
-    std::error_code error;
-    if (std::filesystem::is_symlink(fileName, error)) {
-        std::filesystem::path resolved = std::filesystem::weakly_canonical(fileName, error);
-        if (!error)
-            return resolved;
-    }
-    return fileName;
 }
 
 } // namespace
@@ -269,8 +152,7 @@ bool WritePrivateProfileStringA(std::string_view section, std::string_view key,
         errno = EINVAL;
         return false;
     }
-    const std::filesystem::path target = WriteTarget(fileName);
-    auto lines = ReadLines(target);
+    auto lines = ReadLines(fileName);
     if (!lines)
         return false;
 
@@ -294,7 +176,14 @@ bool WritePrivateProfileStringA(std::string_view section, std::string_view key,
         contents += line.text;
         contents += '\n';
     }
-    return ReplaceFile(target, contents);
+    // A symbolic link keeps pointing at the profile: the file it names is the one replaced. The
+    // old file's permission bits must carry over, since a profile may be private to its owner.
+    const auto failure = ReplaceFileAtomically(
+        fileName, std::span(reinterpret_cast<const uint8_t*>(contents.data()), contents.size()),
+        OldPermissions::Required);
+    if (failure)
+        errno = failure->error;
+    return !failure;
 }
 
 } // namespace platform

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "platform/GdiTypes.h"
+#include "platform/PixelLimits.h"
 
 #include <array>
 #include <cassert>
@@ -20,13 +21,9 @@
 
 namespace platform {
 
-// Pixel buffers larger than this are refused, whatever memory the machine has.
-constexpr uint64_t kMaxPixels = uint64_t(256) * 1024 * 1024;
-constexpr uint64_t kMaxPixelBytes = uint64_t(1) << 30;
-
 // The DWORD-aligned row size of the DIB layout; 0 for invalid arguments.
 uint64_t DibStride(int64_t width, int bitsPerPixel);
-// Whether a width x height surface of that depth stays within the limits above.
+// Whether a width x height surface of that depth stays within the pixel limits.
 bool SurfaceSizeAllowed(int64_t width, int64_t height, int bitsPerPixel);
 
 enum class SurfaceKind {

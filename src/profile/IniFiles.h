@@ -2,7 +2,7 @@
 // profile functions. Each write reaches the disk at once.
 #pragma once
 
-#include "graphics/Exceptions.h"
+#include "platform/Exception.h"
 
 #include <string>
 #include <string_view>
@@ -10,7 +10,7 @@
 namespace toolkit {
 
 // A write the platform refused: "Unable to write to %s" with the file's path.
-class EIniFileException : public graphics::Exception {
+class EIniFileException : public platform::Exception {
   public:
     EIniFileException(std::string message, int errorNumber)
         : Exception(std::move(message)), errorNumber_(errorNumber) {}

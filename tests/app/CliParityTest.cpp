@@ -2,9 +2,9 @@
 // must give the same pixels, since both front ends promise one composition.
 #include "AppTestSupport.h"
 #include "app/mnVelmora.h"
-#include "cli/BmpWriter.h"
 #include "cli/MakeCards.h"
 #include "graphics/Bitmap.h"
+#include "graphics/BmpWriter.h"
 #include "graphics/Canvas.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +28,7 @@ fs::path WriteBackground(const fs::path& folder) {
         canvas.FillArea({left, top, left + 400, top + 300});
     }
     const fs::path path = folder / "background.bmp";
-    cli::WriteBmp24(picture, path.string());
+    graphics::WriteBmp24(picture, path.string());
     return path;
 }
 

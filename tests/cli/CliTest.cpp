@@ -3,7 +3,6 @@
 
 #include "CliTestSupport.h"
 #include "card/Background.h"
-#include "cli/BmpWriter.h"
 #include "cli/PictureReaders.h"
 #include "gif/GIFImage.h"
 #include "graphics/Bitmap.h"

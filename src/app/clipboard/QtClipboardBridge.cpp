@@ -1,6 +1,7 @@
 #include "app/clipboard/QtClipboardBridge.h"
 
 #include "platform/Gdi.h"
+#include "platform/PixelLimits.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -16,10 +17,6 @@ namespace velmora {
 using platform::ClipboardItem;
 
 namespace {
-
-// The shared pixel limit of the project's readers.
-constexpr int64_t kMaxPixels = int64_t(256) * 1024 * 1024;
-constexpr int64_t kMaxBytes = int64_t(1) << 30;
 
 template <class T>
 const T* ItemOf(const std::vector<std::pair<unsigned, const ClipboardItem*>>& items,
@@ -55,57 +52,15 @@ TextOfItems(const std::vector<std::pair<unsigned, const ClipboardItem*>>& items)
 
 } // namespace
 
-QImage ImageFromBitmap(const platform::GdiBitmap& bitmap, platform::GdiPalette* palette) {
-    platform::BITMAP description;
-    platform::GetObject(bitmap, description);
-    const int width = description.bmWidth;
-    const int height = description.bmHeight < 0 ? -description.bmHeight : description.bmHeight;
-    if (width <= 0 || height <= 0 || int64_t(width) * height > kMaxPixels)
-        return {};
-    QImage image(width, height, QImage::Format_RGB32);
-    if (image.isNull())
-        return {};
-
-    // Top-down 32-bit rows in blue, green, red, unused order: the layout of Format_RGB32 on a
-    // little-endian machine, whose rows are never padded.
-    platform::BITMAPINFO info;
-    info.bmiHeader.biSize = 40;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = platform::BI_RGB;
-    platform::HDC dc = platform::CreateCompatibleDC(&platform::GetScreenDC());
-    if (!dc)
-        return {};
-    std::shared_ptr<platform::GdiPalette> previousPalette;
-    if (palette != nullptr) {
-        previousPalette = platform::SelectPalette(*dc, *palette, false);
-        platform::RealizePalette(*dc);
-    }
-    const std::span<uint8_t> bits(image.bits(), size_t(image.sizeInBytes()));
-    const int rows =
-        platform::GetDIBits(*dc, bitmap, 0, unsigned(height), bits, info, platform::DIB_RGB_COLORS);
-    if (previousPalette)
-        platform::SelectPalette(*dc, *previousPalette, false);
-    if (rows != height)
-        return {};
-    // Format_RGB32 wants the unused byte at 0xFF.
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            row[x] |= 0xFF000000u;
-    }
-    return image;
-}
-
 std::optional<platform::PackedDib> DibFromImage(const QImage& image) {
     if (image.isNull())
         return std::nullopt;
     const int64_t width = image.width();
     const int64_t height = image.height();
     const int64_t stride = width * 4;
-    if (width * height > kMaxPixels || stride * height > kMaxBytes)
+    // The shared pixel limit of the project's readers.
+    if (width * height > int64_t(platform::kMaxPixels) ||
+        stride * height > int64_t(platform::kMaxPixelBytes))
         return std::nullopt;
 
     QImage opaque;

@@ -9,6 +9,7 @@
 // it can hold (the palette, the exact bitmap).
 #pragma once
 
+#include "app/image/QtImage.h"
 #include "platform/Clipboard.h"
 
 #include <QImage>
@@ -41,10 +42,6 @@ class QtClipboardBridge : public platform::ClipboardBridge {
     bool desktopChanged_ = true;
 };
 
-// The pixels of a platform bitmap as a 32-bit image (null for an empty or unreadable bitmap).
-// The palette, when given, is selected while the pixels are read, as the platform requires for
-// palette-based device bitmaps.
-QImage ImageFromBitmap(const platform::GdiBitmap& bitmap, platform::GdiPalette* palette);
 // An image as a bottom-up 32-bit CF_DIB; transparent pixels are laid over white. nullopt for a
 // null image or one above the pixel limit (256 megapixels or 1 GiB).
 std::optional<platform::PackedDib> DibFromImage(const QImage& image);

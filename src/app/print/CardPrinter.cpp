@@ -1,6 +1,6 @@
 #include "app/print/CardPrinter.h"
 
-#include "app/clipboard/QtClipboardBridge.h"
+#include "app/image/QtImage.h"
 #include "graphics/Bitmap.h"
 
 #include <QPainter>

@@ -1,8 +1,8 @@
 #include "app/toolkit/Dialogs.h"
 
+#include "app/image/QtImage.h"
 #include "app/toolkit/Application.h"
 #include "app/toolkit/Form.h"
-#include "app/toolkit/ImageWidget.h"
 #include "app/toolkit/ReturnActivation.h"
 #include "app/toolkit/Style.h"
 #include "card/Orientation.h"
@@ -320,9 +320,7 @@ QImage PicturePreview(const std::string& path, int width, int height) {
     } catch (...) {
         return {};
     }
-    QImage result(width, height, QImage::Format_RGB32);
-    CopyToImage(buffer, result);
-    return result;
+    return velmora::ImageFromBitmap(buffer);
 }
 
 std::string ToQtFilter(const std::string& filter) {

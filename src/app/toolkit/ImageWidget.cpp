@@ -1,23 +1,13 @@
 #include "app/toolkit/ImageWidget.h"
 
+#include "app/image/QtImage.h"
 #include "app/toolkit/Style.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QPainter>
-#include <cstring>
 
 namespace toolkit {
-
-void CopyToImage(const graphics::TPaintBuffer& buffer, QImage& image) {
-    for (int y = 0; y < image.height(); ++y) {
-        const auto row = buffer.Row(y);
-        auto* out = reinterpret_cast<uint32_t*>(image.scanLine(y));
-        std::memcpy(out, row.data(), size_t(image.width()) * 4);
-        for (int x = 0; x < image.width(); ++x)
-            out[x] |= 0xFF000000u;
-    }
-}
 
 TImageWidget::TImageWidget(QWidget* parent, const std::string& name) : QWidget(parent) {
     setObjectName(ToQString(name));
@@ -45,12 +35,10 @@ void TImageWidget::resizeEvent(QResizeEvent* event) {
 void TImageWidget::Render() {
     const int w = std::max(1, width());
     const int h = std::max(1, height());
-    if (!buffer_ || buffer_->Width() != w || buffer_->Height() != h) {
+    if (!buffer_ || buffer_->Width() != w || buffer_->Height() != h)
         buffer_ = std::make_unique<graphics::TPaintBuffer>(w, h);
-        frame_ = QImage(w, h, QImage::Format_RGB32);
-    }
     image_.Paint(buffer_->Canvas());
-    CopyToImage(*buffer_, frame_);
+    frame_ = velmora::ImageFromBitmap(*buffer_);
 }
 
 QImage TImageWidget::Rendered() {

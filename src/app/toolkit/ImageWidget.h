@@ -14,10 +14,6 @@ class QMenu;
 
 namespace toolkit {
 
-// Copies a paint buffer into a Format_RGB32 image of its size. The buffer's rows are blue,
-// green, red, unused: Qt's RGB32 on a little-endian machine, once the unused byte reads as opaque.
-void CopyToImage(const graphics::TPaintBuffer& buffer, QImage& image);
-
 class TImageWidget : public QWidget {
   public:
     TImageWidget(QWidget* parent, const std::string& name);
