@@ -3,9 +3,12 @@
 #include "card/Background.h"
 #include "gif/GIFImage.h"
 #include "graphics/Bitmap.h"
+#include "graphics/PictureFormats.h"
 #include "jpeg/JPEGImage.h"
 #include "platform/Ascii.h"
+#include "tjpeg/JpegFileImage.h"
 
+#include <algorithm>
 #include <array>
 
 namespace card {
@@ -21,13 +24,56 @@ const graphics::TGraphicClass& JpegClass() {
 const graphics::TGraphicClass& GifClass() {
     return gif::TGIFImage::Class();
 }
+const graphics::TGraphicClass& JpegFileClass() {
+    return tjpeg::TJpegFileImage::Class();
+}
 
-constexpr std::array kFormats{
-    PictureFormat{"bmp", BackgroundReader::Bmp, &BitmapClass, "Bitmaps"},
-    PictureFormat{"jpg", BackgroundReader::Jpeg, &JpegClass, "JPEG Image File"},
-    PictureFormat{"jpeg", BackgroundReader::Jpeg, &JpegClass, "JPEG Image File"},
-    PictureFormat{"gif", BackgroundReader::Gif, &GifClass, "GIF Image"},
+// The readable formats first, then the list-only entries.
+constexpr std::array kRows{
+    PictureFormat{"bmp", BackgroundReader::Bmp, &BitmapClass, "Bitmaps", 0},
+    PictureFormat{"jpg", BackgroundReader::Jpeg, &JpegClass, "JPEG Image File", 2},
+    PictureFormat{"jpeg", BackgroundReader::Jpeg, &JpegClass, "JPEG Image File", 1},
+    PictureFormat{"gif", BackgroundReader::Gif, &GifClass, "GIF Image", 3},
+    PictureFormat{"jpg", BackgroundReader::None, &JpegFileClass, "Jpeg file", 4},
 };
+constexpr size_t kReadable = 4;
+static_assert(std::all_of(kRows.begin(), kRows.begin() + kReadable, [](const PictureFormat& f) {
+    return f.reader != BackgroundReader::None;
+}));
+static_assert(std::all_of(kRows.begin() + kReadable, kRows.end(), [](const PictureFormat& f) {
+    return f.reader == BackgroundReader::None;
+}));
+
+constexpr std::span<const PictureFormat> kFormats = std::span(kRows).first(kReadable);
+
+constexpr int LastListPlace() {
+    int last = 0;
+    for (const PictureFormat& row : kRows)
+        last = std::max(last, row.listPlace);
+    return last;
+}
+
+// The list places run 1, 2, ... without a gap or a repeat, so start-up enters each row once.
+constexpr bool EachListPlaceOnce() {
+    for (int place = 1; place <= LastListPlace(); ++place) {
+        int rows = 0;
+        for (const PictureFormat& row : kRows)
+            rows += row.listPlace == place ? 1 : 0;
+        if (rows != 1)
+            return false;
+    }
+    return true;
+}
+static_assert(EachListPlaceOnce());
+
+void EnterFormatListEntries() {
+    for (int place = 1; place <= LastListPlace(); ++place) {
+        for (const PictureFormat& row : kRows) {
+            if (row.listPlace == place)
+                graphics::RegisterFileFormat(row.ending, row.description, row.pictureClass());
+        }
+    }
+}
 
 // The working bitmap shares the GIF's first-frame bitmap; a GIF without frames leaves it empty.
 void TakeGifFrame(gif::TGIFImage& image, graphics::TBitmap& work, const std::string& path) {
@@ -39,6 +85,20 @@ void TakeGifFrame(gif::TGIFImage& image, graphics::TBitmap& work, const std::str
 
 std::span<const PictureFormat> PictureFormats() {
     return kFormats;
+}
+
+std::span<const PictureFormat> PictureFormatRows() {
+    return kRows;
+}
+
+void InitializePictureModules() {
+    static const bool done = [] {
+        jpeg::InitializeJPEGImageUnit();
+        gif::InitializeGIFImageUnit();
+        EnterFormatListEntries();
+        return true;
+    }();
+    (void)done;
 }
 
 const PictureFormat* FormatForFileName(std::string_view fileName) {

@@ -1,6 +1,7 @@
-// The one table of the picture formats the program reads: which ending chooses which reader, the
-// picture class that reads it and the description the picture format list gives it. Find,
-// Verify's template, velmora-card (convert and --background) all choose their reader here.
+// The one table of the picture formats: which ending chooses which reader, the picture class that
+// reads it and the description the picture format list gives it. Find, Verify's template,
+// velmora-card (convert and --background) and the save dialog's preview all choose here, and
+// start-up enters the picture format list's entries from it.
 #pragma once
 
 #include "graphics/Graphic.h"
@@ -25,14 +26,29 @@ enum class BackgroundReader { None, Jpeg, Gif, Bmp };
 
 struct PictureFormat {
     std::string_view ending; // lower case, without the dot
-    BackgroundReader reader;
+    BackgroundReader reader; // None: an entry of the picture format list only
     const graphics::TGraphicClass& (*pictureClass)();
     std::string_view description; // as the picture format list names it
+    // Where the entry stands in the picture format list: 0 for the graphics layer's own entry,
+    // else the place in which start-up enters it (1 first).
+    int listPlace;
 };
 
-// Every format, "bmp" first (the order the command line has always listed them in). No ending
-// is the end of another, so the order never decides which one a name matches.
+// The formats the program reads, "bmp" first (the order the command line has always listed
+// them in). No ending is the end of another, so the order never decides which one a name
+// matches.
 std::span<const PictureFormat> PictureFormats();
+
+// Every row: the readable formats, then the picture format list's entries that no reader of
+// ours takes (the second JPEG codec's "jpg", which only the save dialog's preview reaches).
+std::span<const PictureFormat> PictureFormatRows();
+
+// Start-up of the picture modules, the one route for the window, the command line and the
+// tests: the JPEG module chooses its decoding for the screen, the GIF module registers its
+// clipboard format, and the table's entries join the picture format list in their list places
+// (JPEG "jpeg" and "jpg", GIF, then the second codec's "jpg", so a lookup of "jpg" yields that
+// codec). A second call does nothing.
+void InitializePictureModules();
 
 // Find's rule: the last characters of the name in any letter case; no dot is needed
 // ("photoJPG" is a JPEG) and a name shorter than an ending is compared whole. Null: none.

@@ -2,14 +2,13 @@
 #include "cli/CardCommand.h"
 
 #include "adif/Adif.h"
+#include "card/PictureTable.h"
 #include "cli/CardComposers.h"
 #include "cli/CardWriter.h"
 #include "cli/LogRun.h"
 #include "cli/MakeCards.h"
 #include "cli/OptionTable.h"
 #include "cli/Progress.h"
-#include "gif/GIFImage.h"
-#include "jpeg/JPEGImage.h"
 #include "qsl/Queue.h"
 #include "qsl/SentLog.h"
 
@@ -202,8 +201,7 @@ int CheckMode(const CardOptions& options, Mode mode, CommandIo& io) {
 
 // The modules the main window initialises at start-up, so pictures decode the same way.
 void InitialiseReaders() {
-    jpeg::InitializeJPEGImageUnit();
-    gif::InitializeGIFImageUnit();
+    card::InitializePictureModules();
 }
 
 std::optional<CardBackground> LoadBackground(const CardOptions& options, CommandIo& io) {

@@ -63,14 +63,11 @@ void InitializeJPEGImageUnit() {
         return;
     unitInitialized = true;
     InitJpegDefaults();
-    graphics::RegisterFileFormat("jpeg", "JPEG Image File", TJPEGImage::Class());
-    graphics::RegisterFileFormat("jpg", "JPEG Image File", TJPEGImage::Class());
 }
 
 void FinalizeJPEGImageUnit() {
-    if (!unitInitialized)
-        return;
     unitInitialized = false;
+    // The class leaves the list whoever entered it (the picture table, at start-up).
     graphics::UnregisterGraphicClass(TJPEGImage::Class());
 }
 
