@@ -1,8 +1,11 @@
 #include "card/PictureTable.h"
 
 #include "card/Background.h"
+#include "card/Orientation.h"
 #include "gif/GIFImage.h"
 #include "graphics/Bitmap.h"
+#include "graphics/Exceptions.h"
+#include "graphics/Picture.h"
 #include "graphics/PictureFormats.h"
 #include "jpeg/JPEGImage.h"
 #include "platform/Ascii.h"
@@ -123,24 +126,54 @@ const PictureFormat* FormatForPath(std::string_view path) {
     return nullptr;
 }
 
-std::string KnownEndings() {
+std::string KnownEndings(std::string_view lastSeparator) {
     std::string list;
-    for (const PictureFormat& format : kFormats) {
-        if (!list.empty())
-            list += ", ";
-        list += format.ending;
+    for (size_t i = 0; i < kFormats.size(); ++i) {
+        if (i > 0)
+            list += i + 1 == kFormats.size() ? lastSeparator : std::string_view(", ");
+        list += kFormats[i].ending;
     }
     return list;
+}
+
+const PictureFormat* FormatForPreview(std::string_view path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return nullptr;
+    const std::string_view ending = path.substr(dot + 1);
+    const PictureFormat* newest = nullptr;
+    for (const PictureFormat& row : kRows) {
+        if (platform::EqualNoCase(row.ending, ending) &&
+            (newest == nullptr || row.listPlace > newest->listPlace))
+            newest = &row;
+    }
+    return newest;
+}
+
+void ReadPreview(graphics::TPicture& picture, const std::string& path) {
+    const PictureFormat* format = FormatForPreview(path);
+    if (format == nullptr) {
+        const size_t dot = path.find_last_of('.');
+        const size_t slash = path.find_last_of('/');
+        const std::string ending =
+            dot != std::string::npos && (slash == std::string::npos || dot > slash)
+                ? path.substr(dot + 1)
+                : std::string();
+        throw graphics::EInvalidGraphic("Unknown picture file extension (." + ending + ")");
+    }
+    picture.LoadFromFile(path, format->pictureClass());
+    MakeHeldPictureUpright(picture);
 }
 
 void ReadPicture(BackgroundReader reader, const PictureReaders& objects, graphics::TBitmap& work,
                  const std::string& path) {
     switch (reader) {
     case BackgroundReader::Jpeg:
-        HandOverJpeg(objects.jpeg, work, path);
+        HandOverJpeg(*objects.jpeg, work, path);
         break;
     case BackgroundReader::Gif:
-        TakeGifFrame(objects.gif, work, path);
+        TakeGifFrame(*objects.gif, work, path);
         break;
     case BackgroundReader::Bmp:
         work.ReadFromFile(path);
@@ -153,7 +186,7 @@ void ReadPicture(BackgroundReader reader, const PictureReaders& objects, graphic
 void ReadPicture(const PictureFormat& format, graphics::TBitmap& work, const std::string& path) {
     jpeg::TJPEGImage jpeg;
     gif::TGIFImage gif;
-    ReadPicture(format.reader, {jpeg, gif}, work, path);
+    ReadPicture(format.reader, {&jpeg, &gif}, work, path);
 }
 
 } // namespace card

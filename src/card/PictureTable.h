@@ -18,7 +18,8 @@ class TJPEGImage;
 }
 namespace graphics {
 class TBitmap;
-}
+class TPicture;
+} // namespace graphics
 
 namespace card {
 
@@ -58,14 +59,26 @@ const PictureFormat* FormatForFileName(std::string_view fileName);
 // case. Null when there is no dot, the name starts with it, or the ending is unknown.
 const PictureFormat* FormatForPath(std::string_view path);
 
-// The endings, comma separated, in table order, for help and messages.
-std::string KnownEndings();
+// The endings, comma separated, in table order, for help and messages; the last two are
+// joined by lastSeparator instead ("bmp, jpg, jpeg or gif").
+std::string KnownEndings(std::string_view lastSeparator = ", ");
 
-// The objects a picture is read with. The working bitmap receives the result: a JPEG handed
-// over upright, a GIF's first frame (shared), a BMP read straight into it.
+// The save dialog's preview: the ending after the last dot of the file's own name (the picture
+// holder's rule: ".jpg" alone has one) and, of the rows with that ending, the one the picture
+// format list yields for it (the newest entry: the second codec's for "jpg"). Null: no row.
+const PictureFormat* FormatForPreview(std::string_view path);
+
+// Reads path into the holder with FormatForPreview's class and turns a photo upright
+// (MakeHeldPictureUpright). An ending without a row raises EInvalidGraphic "Unknown picture
+// file extension (.ENDING)", as the picture holder does.
+void ReadPreview(graphics::TPicture& picture, const std::string& path);
+
+// The objects a picture is read with; the reader's own must be given, the other may be null.
+// The working bitmap receives the result: a JPEG handed over upright, a GIF's first frame
+// (shared), a BMP read straight into it.
 struct PictureReaders {
-    jpeg::TJPEGImage& jpeg;
-    gif::TGIFImage& gif;
+    jpeg::TJPEGImage* jpeg;
+    gif::TGIFImage* gif;
 };
 void ReadPicture(BackgroundReader reader, const PictureReaders& objects, graphics::TBitmap& work,
                  const std::string& path);
