@@ -518,8 +518,8 @@ class TGIFImage : public graphics::TGraphic {
     // Stretches the first frame's bitmap into rect.
     void DrawGraphic(graphics::TCanvas& target, const platform::RECT& rect) override;
     bool IsEmpty() const override { return images_.Count() == 0; }
-    int WidthOf() const override { return header_.Width(); }
-    int HeightOf() const override { return header_.Height(); }
+    int Width() const override { return header_.Width(); }
+    int Height() const override { return header_.Height(); }
     // The image palette query.
     platform::GdiPalette* PaletteOf() const override;
     // The logical screen is fixed by the file: raise GIFException.

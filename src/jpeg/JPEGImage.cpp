@@ -130,11 +130,11 @@ bool TJPEGImage::IsEmpty() const {
     return noBytes && (!cachedBitmap_ || cachedBitmap_->Empty());
 }
 
-int TJPEGImage::WidthOf() const {
+int TJPEGImage::Width() const {
     return cachedBitmap_ ? cachedBitmap_->Width() : data_->HeaderWidth;
 }
 
-int TJPEGImage::HeightOf() const {
+int TJPEGImage::Height() const {
     return cachedBitmap_ ? cachedBitmap_->Height() : data_->HeaderHeight;
 }
 

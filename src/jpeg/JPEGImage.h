@@ -84,8 +84,8 @@ class TJPEGImage : public graphics::TGraphic {
     // ---- TGraphic.
     void DrawGraphic(graphics::TCanvas& target, const platform::RECT& rect) override;
     bool IsEmpty() const override;
-    int WidthOf() const override;
-    int HeightOf() const override;
+    int Width() const override;
+    int Height() const override;
     // A JPEG picture is not resized: EInvalidGraphicOperation.
     void ResizeWidth(int width) override;
     void ResizeHeight(int height) override;

@@ -53,11 +53,11 @@ bool TJpegFileImage::IsEmpty() const {
     return !bytes_ && (!bitmap_ || bitmap_->Empty());
 }
 
-int TJpegFileImage::WidthOf() const {
+int TJpegFileImage::Width() const {
     return bitmap_ ? bitmap_->Width() : header_.width;
 }
 
-int TJpegFileImage::HeightOf() const {
+int TJpegFileImage::Height() const {
     return bitmap_ ? bitmap_->Height() : header_.height;
 }
 

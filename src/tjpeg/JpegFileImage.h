@@ -37,8 +37,8 @@ class TJpegFileImage : public graphics::TGraphic {
     // ---- TGraphic.
     void DrawGraphic(graphics::TCanvas& target, const platform::RECT& rect) override;
     bool IsEmpty() const override;
-    int WidthOf() const override;
-    int HeightOf() const override;
+    int Width() const override;
+    int Height() const override;
     // The picture's size is the file's: EInvalidGraphicOperation.
     void ResizeWidth(int width) override;
     void ResizeHeight(int height) override;
