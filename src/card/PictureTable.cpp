@@ -78,6 +78,16 @@ void EnterFormatListEntries() {
     }
 }
 
+// The picture holder's rule: the characters after the last dot when that dot is in the file's
+// own name, else none.
+std::string_view HolderEnding(std::string_view path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return {};
+    return path.substr(dot + 1);
+}
+
 // The working bitmap shares the GIF's first-frame bitmap; a GIF without frames leaves it empty.
 void TakeGifFrame(gif::TGIFImage& image, graphics::TBitmap& work, const std::string& path) {
     image.ReadFromFile(path);
@@ -137,11 +147,7 @@ std::string KnownEndings(std::string_view lastSeparator) {
 }
 
 const PictureFormat* FormatForPreview(std::string_view path) {
-    const size_t slash = path.find_last_of('/');
-    const size_t dot = path.find_last_of('.');
-    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
-        return nullptr;
-    const std::string_view ending = path.substr(dot + 1);
+    const std::string_view ending = HolderEnding(path);
     const PictureFormat* newest = nullptr;
     for (const PictureFormat& row : kRows) {
         if (platform::EqualNoCase(row.ending, ending) &&
@@ -154,13 +160,8 @@ const PictureFormat* FormatForPreview(std::string_view path) {
 void ReadPreview(graphics::TPicture& picture, const std::string& path) {
     const PictureFormat* format = FormatForPreview(path);
     if (format == nullptr) {
-        const size_t dot = path.find_last_of('.');
-        const size_t slash = path.find_last_of('/');
-        const std::string ending =
-            dot != std::string::npos && (slash == std::string::npos || dot > slash)
-                ? path.substr(dot + 1)
-                : std::string();
-        throw graphics::EInvalidGraphic("Unknown picture file extension (." + ending + ")");
+        throw graphics::EInvalidGraphic("Unknown picture file extension (." +
+                                        std::string(HolderEnding(path)) + ")");
     }
     picture.LoadFromFile(path, format->pictureClass());
     MakeHeldPictureUpright(picture);
