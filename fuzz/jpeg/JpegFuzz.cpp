@@ -2,10 +2,12 @@
 // included), decode it into a bitmap as the card editor does (24-bit, or 8-bit through the
 // quantizers, chosen by the input's length), turn it upright by its orientation, then encode that
 // bitmap again and decode the result, which must succeed with the same size. Every failure of the
-// first two steps must be an EJPEG; anything else is a finding.
+// first two steps must be an EJPEG; anything else is a finding. The marker walk that finds the
+// second codec's orientation reads the same bytes first.
 #include "card/Orientation.h"
 #include "graphics/Bitmap.h"
 #include "graphics/Stream.h"
+#include "jpeg/JPEGExif.h"
 #include "jpeg/JPEGImage.h"
 #include "platform/PixelLimits.h"
 
@@ -40,6 +42,9 @@ void RoundTrip(graphics::TBitmap& decoded) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const int walked = jpeg::ExifOrientationOfFile({data, size});
+    if (walked < 1 || walked > 8)
+        std::abort();
     jpeg::JpegDefaults.EightBitOutput = size % 2;
     jpeg::TJPEGImage picture;
     graphics::TMemoryStream stream(std::vector<uint8_t>(data, data + size));

@@ -1,8 +1,6 @@
 #include "app/Modules.h"
 
-#include "gif/GIFImage.h"
-#include "jpeg/JPEGImage.h"
-#include "tjpeg/JpegFileImage.h"
+#include "card/PictureTable.h"
 
 namespace velmora {
 
@@ -11,13 +9,10 @@ void InitializeModules() {
     if (done)
         return;
     done = true;
-    // The graphics layer makes its own format list entries on first use; the readers add
-    // theirs: JPEG for "jpeg" and "jpg" (choosing palette decoding on a screen of 8 bits or
-    // fewer), then GIF, then the second JPEG codec for "jpg", whose entry is the newest and so
-    // the one the picture dialogs' preview finds for that ending.
-    jpeg::InitializeJPEGImageUnit();
-    gif::InitializeGIFImageUnit();
-    tjpeg::InitializeJpegFileUnit();
+    // The graphics layer makes its own format list entries on first use; the picture table adds
+    // the readers': JPEG for "jpeg" and "jpg" (choosing palette decoding on a screen of 8 bits
+    // or fewer), then GIF, then the second JPEG codec for "jpg", whose entry is the newest.
+    card::InitializePictureModules();
 }
 
 } // namespace velmora

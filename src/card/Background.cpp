@@ -61,7 +61,7 @@ graphics::TBitmap& LoadBackground(BackgroundObjects& objects, const std::string&
 
     graphics::TBitmap& work = *fresh.WorkBitmap;
     try {
-        ReadPicture(reader, {*fresh.JpegImage, *fresh.GifImage}, work, fileName);
+        ReadPicture(reader, {fresh.JpegImage.get(), fresh.GifImage.get()}, work, fileName);
     } catch (...) {
         // A reader's error leaves the new objects in place, as they were when it failed.
         objects = std::move(fresh);
@@ -79,7 +79,9 @@ graphics::TBitmap& LoadBackground(BackgroundObjects& objects, const std::string&
 graphics::TBitmap& LoadBlankCard(BackgroundObjects& objects, const std::string& path) {
     objects.JpegImage = NewObject<jpeg::TJPEGImage>(objects);
     objects.WorkBitmap = NewObject<graphics::TBitmap>(objects);
-    HandOverJpeg(*objects.JpegImage, *objects.WorkBitmap, path);
+    // The template is read as a JPEG whatever its name; the GIF object stays as it is.
+    ReadPicture(BackgroundReader::Jpeg, {objects.JpegImage.get(), nullptr}, *objects.WorkBitmap,
+                path);
     return *objects.WorkBitmap;
 }
 

@@ -1,7 +1,9 @@
 #include "card/Orientation.h"
 
 #include "graphics/Exceptions.h"
+#include "jpeg/JPEGExif.h"
 #include "platform/Gdi.h"
+#include "tjpeg/JpegFileImage.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -209,10 +211,16 @@ std::unique_ptr<graphics::TBitmap> UprightCopy(jpeg::TJPEGImage& picture) {
 }
 
 void MakeHeldPictureUpright(graphics::TPicture& picture) {
-    auto* held = dynamic_cast<jpeg::TJPEGImage*>(picture.HeldGraphic());
-    if (held == nullptr)
-        return;
-    if (const std::unique_ptr<graphics::TBitmap> upright = UprightCopy(*held))
+    std::unique_ptr<graphics::TBitmap> upright;
+    if (auto* held = dynamic_cast<jpeg::TJPEGImage*>(picture.HeldGraphic())) {
+        upright = UprightCopy(*held);
+    } else if (auto* file = dynamic_cast<tjpeg::TJpegFileImage*>(picture.HeldGraphic())) {
+        // The second codec's picture (a ".jpg" in the save dialog) is turned the same way.
+        const int value = jpeg::ExifOrientationOfFile(file->Bytes());
+        if (value >= 2 && value <= 8)
+            upright = TurnUpright(file->Bitmap(), TOrientation(value));
+    }
+    if (upright)
         picture.SetHeldGraphic(upright.get());
 }
 

@@ -38,8 +38,8 @@ std::unique_ptr<graphics::TBitmap> TurnUpright(graphics::TBitmap& source, TOrien
 std::unique_ptr<graphics::TBitmap> UprightCopy(jpeg::TJPEGImage& picture);
 
 // The same step for a picture holder that loaded a file by its extension (the save dialog's
-// preview): a JPEG graphic with an orientation is replaced by its upright bitmap; any other
-// graphic stays as it is.
+// preview): a JPEG graphic of either codec with an orientation is replaced by its upright
+// bitmap; any other graphic stays as it is.
 void MakeHeldPictureUpright(graphics::TPicture& picture);
 
 } // namespace card

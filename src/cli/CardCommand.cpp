@@ -2,14 +2,13 @@
 #include "cli/CardCommand.h"
 
 #include "adif/Adif.h"
+#include "card/PictureTable.h"
 #include "cli/CardComposers.h"
 #include "cli/CardWriter.h"
 #include "cli/LogRun.h"
 #include "cli/MakeCards.h"
 #include "cli/OptionTable.h"
 #include "cli/Progress.h"
-#include "gif/GIFImage.h"
-#include "jpeg/JPEGImage.h"
 #include "qsl/Queue.h"
 #include "qsl/SentLog.h"
 
@@ -118,8 +117,8 @@ constexpr std::array kOptions{
     Value("--op", "", "NAME", Mode::Single, "the contacted operator's name", &CardOptions::op),
     Value("--output", "-o", "CARD.jpg", Mode::Single, "the card file to write",
           &CardOptions::output),
-    Value("--background", "", "PICTURE", Mode::Both,
-          "the picture: jpg, jpeg, gif or bmp; fitted when larger", &CardOptions::background),
+    Value("--background", "", "PICTURE", Mode::Both, "the picture: {endings}; fitted when larger",
+          &CardOptions::background),
     Value("--profile", "", "FILE", Mode::Both,
           "the station profile (velmora.ini beside the program)", &CardOptions::profile),
     OptionSpec{"--help", "-h", {}, Mode::Both, "show this help", nullptr, &CardOptions::help},
@@ -202,8 +201,7 @@ int CheckMode(const CardOptions& options, Mode mode, CommandIo& io) {
 
 // The modules the main window initialises at start-up, so pictures decode the same way.
 void InitialiseReaders() {
-    jpeg::InitializeJPEGImageUnit();
-    gif::InitializeGIFImageUnit();
+    card::InitializePictureModules();
 }
 
 std::optional<CardBackground> LoadBackground(const CardOptions& options, CommandIo& io) {
@@ -484,6 +482,20 @@ fs::path ExecutablePath() {
     return error ? fs::path() : path;
 }
 
+namespace {
+
+// A help text names the picture endings through this mark, filled from the picture table.
+constexpr std::string_view kEndingsMark = "{endings}";
+
+std::string OptionHelp(const OptionSpec& option) {
+    std::string help(option.help);
+    if (const size_t at = help.find(kEndingsMark); at != std::string::npos)
+        help.replace(at, kEndingsMark.size(), card::KnownEndings(" or "));
+    return help;
+}
+
+} // namespace
+
 void PrintCardHelp(std::ostream& stream) {
     PrintUsage(stream);
     stream << "\ncard options:\n";
@@ -503,7 +515,7 @@ void PrintCardHelp(std::ostream& stream) {
             stream << std::string(26 - left.size(), ' ');
         else
             stream << "\n" << std::string(26, ' ');
-        stream << option.help << '\n';
+        stream << OptionHelp(option) << '\n';
     }
     stream << "\nOne card per contact of the log, named DIR/CALL_QSO_DATE_TIME_ON.jpg; a name\n"
               "taken already gets _2, _3 and so on. The own station comes from the profile;\n"

@@ -519,8 +519,8 @@ class TGIFImage : public graphics::TGraphic {
     // Stretches the first frame's bitmap into rect.
     void DrawGraphic(graphics::TCanvas& target, const platform::RECT& rect) override;
     bool IsEmpty() const override { return images_.Count() == 0; }
-    int WidthOf() const override { return header_.Width(); }
-    int HeightOf() const override { return header_.Height(); }
+    int Width() const override { return header_.Width(); }
+    int Height() const override { return header_.Height(); }
     // The image palette query.
     platform::GdiPalette* PaletteOf() const override;
     // The logical screen is fixed by the file: raise GIFException.
@@ -590,10 +590,11 @@ void SetDecodeLimitsForTesting(uint64_t framePixels, uint64_t totalBytes);
 
 // ---- Unit-wide state --------------------------------------------------------------------------
 
-// Registers TGIFImage in the picture format list ("GIF", "GIF Image"), registers the "GIF Image"
-// clipboard format and reads the display's depth. Runs once; later calls do nothing.
+// Registers the "GIF Image" clipboard format and reads the display's depth. Runs once; later
+// calls do nothing. TGIFImage's picture format list entry comes from the picture table
+// (card::InitializePictureModules).
 void InitializeGIFImageUnit();
-// Unregisters the class and frees the template bitmap.
+// Takes the class off the picture format list and frees the template bitmap.
 void FinalizeGIFImageUnit();
 // The number of the registered "GIF Image" clipboard format (registering it when needed).
 unsigned CF_GIF();

@@ -61,7 +61,6 @@ void InitializeGIFImageUnit() {
     unit.initialized = true;
     const platform::ScreenDescription& screen = platform::Screen();
     unit.paletteDisplay = screen.bitsPerPixel * screen.planes < 9;
-    graphics::RegisterFileFormat("GIF", "GIF Image", TGIFImage::Class());
     unit.clipboardFormat = platform::RegisterClipboardFormatA("GIF Image");
 }
 

@@ -35,11 +35,11 @@ bool TBitmap::IsEmpty() const {
     return !image_->handle && !image_->saveStream;
 }
 
-int TBitmap::WidthOf() const {
+int TBitmap::Width() const {
     return image_->description.dsBm.bmWidth;
 }
 
-int TBitmap::HeightOf() const {
+int TBitmap::Height() const {
     return std::abs(image_->description.dsBm.bmHeight);
 }
 

@@ -115,8 +115,8 @@ class TBitmap : public TGraphic {
     // ---- TGraphic.
     void DrawGraphic(TCanvas& target, const platform::RECT& rect) override;
     bool IsEmpty() const override;
-    int WidthOf() const override;
-    int HeightOf() const override;
+    int Width() const override;
+    int Height() const override;
     void ResizeWidth(int width) override;
     void ResizeHeight(int height) override;
     platform::GdiPalette* PaletteOf() const override;

@@ -61,11 +61,8 @@ class TGraphic : public TPersistent {
 
     // ---- Properties over the virtual operations.
     bool Empty() const { return IsEmpty(); }
-    int Width() const { return WidthOf(); }
-    int Height() const { return HeightOf(); }
     void SetWidth(int width) { ResizeWidth(width); }
     void SetHeight(int height) { ResizeHeight(height); }
-    platform::GdiPalette* Palette() const { return PaletteOf(); }
     void SetPalette(platform::HPALETTE palette) { ReplacePalette(std::move(palette)); }
     bool Transparent() const { return IsTransparent(); }
     void SetTransparent(bool transparent) { SetTransparency(transparent); }
@@ -85,10 +82,10 @@ class TGraphic : public TPersistent {
     // Same class and the same saved bytes.
     virtual bool SameContent(TGraphic& other);
     virtual bool IsEmpty() const = 0;
-    virtual int HeightOf() const = 0;
+    virtual int Height() const = 0;
     virtual platform::GdiPalette* PaletteOf() const { return nullptr; }
     virtual bool IsTransparent() const { return transparent_; }
-    virtual int WidthOf() const = 0;
+    virtual int Width() const = 0;
     virtual void ReadStoredData(TStream& stream);
     virtual void ResizeHeight(int height) = 0;
     virtual void ReplacePalette(platform::HPALETTE palette);

@@ -101,7 +101,11 @@ void TPicture::LoadFromFile(const std::string& path) {
     const TGraphicClass* cls = FindGraphicClass(extension);
     if (cls == nullptr)
         throw EInvalidGraphic("Unknown picture file extension (." + extension + ")");
-    std::unique_ptr<TGraphic> graphic = cls->Create();
+    LoadFromFile(path, *cls);
+}
+
+void TPicture::LoadFromFile(const std::string& path, const TGraphicClass& graphicClass) {
+    std::unique_ptr<TGraphic> graphic = graphicClass.Create();
     Hook(*graphic);
     graphic->ReadFromFile(path);
     Install(std::move(graphic));

@@ -42,6 +42,8 @@ class TPicture : public TPersistent {
     // Loads a file with the class registered for its extension (graphics/PictureFormats.h);
     // an unknown extension raises EInvalidGraphic "Unknown picture file extension (.%s)".
     void LoadFromFile(const std::string& path);
+    // The same with the class the caller chose instead of the format list's.
+    void LoadFromFile(const std::string& path, const TGraphicClass& graphicClass);
     void SaveToFile(const std::string& path);
 
     // Fired after every change of the graphic or of its content.

@@ -35,8 +35,8 @@ template <class Derived> class TPlaceholderGraphic : public TGraphic {
     void CopyFrom(const TPersistent* source) override;
     void DrawGraphic(TCanvas&, const platform::RECT&) override {}
     bool IsEmpty() const override { return true; }
-    int WidthOf() const override { return 0; }
-    int HeightOf() const override { return 0; }
+    int Width() const override { return 0; }
+    int Height() const override { return 0; }
     void ResizeWidth(int) override {}
     void ResizeHeight(int) override {}
     void LoadFromStream(TStream& stream) override;

@@ -46,6 +46,39 @@ int ExifOrientation(std::span<const unsigned char> app1) {
     return value >= 1 && value <= 8 ? value : 1;
 }
 
+int ExifOrientationOfFile(std::span<const unsigned char> file) {
+    // JFIF/JPEG marker layout: SOI, then segments of 0xFF, a marker code and a big-endian length
+    // that counts itself; the scan (SOS) ends the header.
+    constexpr unsigned char kSoi = 0xD8, kSos = 0xDA, kEoi = 0xD9;
+    if (file.size() < 2 || file[0] != 0xFF || file[1] != kSoi)
+        return 1;
+    size_t at = 2;
+    while (at + 1 < file.size()) {
+        if (file[at] != 0xFF)
+            return 1;
+        const unsigned char marker = file[at + 1];
+        at += 2;
+        if (marker == 0xFF) { // fill byte before the marker code
+            --at;
+            continue;
+        }
+        if (marker == kSos || marker == kEoi)
+            return 1;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) // no length
+            continue;
+        if (at + 2 > file.size())
+            return 1;
+        const size_t length = size_t(file[at]) << 8 | file[at + 1];
+        if (length < 2 || length > file.size() - at)
+            return 1;
+        const std::span<const unsigned char> data = file.subspan(at + 2, length - 2);
+        if (marker == kExifMarker && StartsWithExifIdentifier(data))
+            return ExifOrientation(data);
+        at += length;
+    }
+    return 1;
+}
+
 int ExifOrientation(jpeg_saved_marker_ptr markers) {
     for (jpeg_saved_marker_ptr marker = markers; marker != nullptr; marker = marker->next) {
         if (marker->marker != kExifMarker || marker->data == nullptr)

@@ -21,4 +21,8 @@ int ExifOrientation(std::span<const unsigned char> app1);
 // The orientation of the first EXIF segment among the markers libjpeg saved (1 without one).
 int ExifOrientation(jpeg_saved_marker_ptr markers);
 
+// The same for a whole JPEG file as bytes: the first EXIF APP1 segment before the first scan,
+// as libjpeg would have saved it. A truncated or damaged marker sequence ends the search (1).
+int ExifOrientationOfFile(std::span<const unsigned char> file);
+
 } // namespace jpeg

@@ -63,14 +63,11 @@ void InitializeJPEGImageUnit() {
         return;
     unitInitialized = true;
     InitJpegDefaults();
-    graphics::RegisterFileFormat("jpeg", "JPEG Image File", TJPEGImage::Class());
-    graphics::RegisterFileFormat("jpg", "JPEG Image File", TJPEGImage::Class());
 }
 
 void FinalizeJPEGImageUnit() {
-    if (!unitInitialized)
-        return;
     unitInitialized = false;
+    // The class leaves the list whoever entered it (the picture table, at start-up).
     graphics::UnregisterGraphicClass(TJPEGImage::Class());
 }
 
@@ -133,11 +130,11 @@ bool TJPEGImage::IsEmpty() const {
     return noBytes && (!cachedBitmap_ || cachedBitmap_->Empty());
 }
 
-int TJPEGImage::WidthOf() const {
+int TJPEGImage::Width() const {
     return cachedBitmap_ ? cachedBitmap_->Width() : data_->HeaderWidth;
 }
 
-int TJPEGImage::HeightOf() const {
+int TJPEGImage::Height() const {
     return cachedBitmap_ ? cachedBitmap_->Height() : data_->HeaderHeight;
 }
 

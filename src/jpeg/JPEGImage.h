@@ -48,10 +48,10 @@ inline TJPEGDefaults JpegDefaults;
 // Chooses 8-bit palette decoding when the screen has at most 8 bits per pixel.
 void InitJpegDefaults();
 
-// Module start-up: InitJpegDefaults, then TJPEGImage enters the picture format list for "jpeg"
-// and "jpg" as "JPEG Image File". A second call does nothing.
+// Module start-up: InitJpegDefaults. A second call does nothing. The picture format list's
+// entries for TJPEGImage come from the picture table (card::InitializePictureModules).
 void InitializeJPEGImageUnit();
-// Removes TJPEGImage from the picture format list.
+// Removes TJPEGImage from the picture format list, whoever entered it.
 void FinalizeJPEGImageUnit();
 
 // The bytes of one JPEG file, as read or as encoded. Never changed once filled, so pictures may
@@ -84,8 +84,8 @@ class TJPEGImage : public graphics::TGraphic {
     // ---- TGraphic.
     void DrawGraphic(graphics::TCanvas& target, const platform::RECT& rect) override;
     bool IsEmpty() const override;
-    int WidthOf() const override;
-    int HeightOf() const override;
+    int Width() const override;
+    int Height() const override;
     // A JPEG picture is not resized: EInvalidGraphicOperation.
     void ResizeWidth(int width) override;
     void ResizeHeight(int height) override;

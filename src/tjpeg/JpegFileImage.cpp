@@ -1,29 +1,10 @@
 #include "tjpeg/JpegFileImage.h"
 
 #include "graphics/Exceptions.h"
-#include "graphics/PictureFormats.h"
 #include "graphics/Stream.h"
 #include "platform/Surface.h"
 
 namespace tjpeg {
-
-namespace {
-bool unitInitialized = false;
-} // namespace
-
-void InitializeJpegFileUnit() {
-    if (unitInitialized)
-        return;
-    unitInitialized = true;
-    graphics::RegisterFileFormat("jpg", "Jpeg file", TJpegFileImage::Class());
-}
-
-void FinalizeJpegFileUnit() {
-    if (!unitInitialized)
-        return;
-    unitInitialized = false;
-    graphics::UnregisterGraphicClass(TJpegFileImage::Class());
-}
 
 TJpegFileImage::TJpegFileImage() = default;
 TJpegFileImage::~TJpegFileImage() = default;
@@ -72,11 +53,11 @@ bool TJpegFileImage::IsEmpty() const {
     return !bytes_ && (!bitmap_ || bitmap_->Empty());
 }
 
-int TJpegFileImage::WidthOf() const {
+int TJpegFileImage::Width() const {
     return bitmap_ ? bitmap_->Width() : header_.width;
 }
 
-int TJpegFileImage::HeightOf() const {
+int TJpegFileImage::Height() const {
     return bitmap_ ? bitmap_->Height() : header_.height;
 }
 

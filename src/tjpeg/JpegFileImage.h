@@ -1,6 +1,6 @@
 // TJpegFileImage: the picture class of the second JPEG codec, entered in the picture format
-// list for "jpg" as "Jpeg file". Only the picture dialogs' preview reaches it (through the
-// format list); the card editor reads and writes JPEG files through jpeg::TJPEGImage.
+// list for "jpg" as "Jpeg file" (a row of card/PictureTable). Only the picture dialogs' preview
+// reaches it; the card editor reads and writes JPEG files through jpeg::TJPEGImage.
 //
 // The picture keeps the file's bytes as read and decodes them into a 24-bit bitmap the first
 // time pixels are needed. Saving writes the bytes unchanged, or compresses the bitmap when the
@@ -13,15 +13,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace tjpeg {
-
-// Enters TJpegFileImage in the picture format list for "jpg" as "Jpeg file". Start-up calls it
-// after the GIF module, so a lookup of "jpg" yields this class. A second call does nothing.
-void InitializeJpegFileUnit();
-// Removes the class from the picture format list again.
-void FinalizeJpegFileUnit();
 
 class TJpegFileImage : public graphics::TGraphic {
   public:
@@ -42,8 +37,8 @@ class TJpegFileImage : public graphics::TGraphic {
     // ---- TGraphic.
     void DrawGraphic(graphics::TCanvas& target, const platform::RECT& rect) override;
     bool IsEmpty() const override;
-    int WidthOf() const override;
-    int HeightOf() const override;
+    int Width() const override;
+    int Height() const override;
     // The picture's size is the file's: EInvalidGraphicOperation.
     void ResizeWidth(int width) override;
     void ResizeHeight(int height) override;
@@ -62,6 +57,10 @@ class TJpegFileImage : public graphics::TGraphic {
     // decoded). A picture without bytes gives its empty or copied bitmap.
     graphics::TBitmap& Bitmap();
     bool HasBytes() const { return bytes_ != nullptr; }
+    // The file's bytes as read (empty without them).
+    std::span<const uint8_t> Bytes() const {
+        return bytes_ ? std::span<const uint8_t>(*bytes_) : std::span<const uint8_t>();
+    }
     bool HasDecodedBitmap() const { return bitmap_ != nullptr; }
 
   private:

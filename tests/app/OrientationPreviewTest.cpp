@@ -1,5 +1,6 @@
 // The save dialog's preview shows a phone photo upright, as it becomes the card.
 #include "app/toolkit/Dialogs.h"
+#include "card/PictureTable.h"
 #include "graphics/Bitmap.h"
 #include "graphics/Canvas.h"
 #include "graphics/Stream.h"
@@ -28,7 +29,7 @@ bool Near(QRgb pixel, int red, int green, int blue) {
 // portrait with the block at its top-left. The 100 x 100 preview never enlarges, so the
 // portrait sits at (30, 10) to (70, 90), with the button face left and right of it.
 TEST(OrientationPreview, APortraitShotIsPreviewedUpright) {
-    jpeg::InitializeJPEGImageUnit();
+    card::InitializePictureModules();
     graphics::TBitmap stored;
     stored.SetPixelFormat(graphics::pf24bit);
     stored.SetSize(80, 40);

@@ -65,7 +65,7 @@ RECT Intersect(RECT a, RECT b) {
 }
 
 Pixels Read(TBitmap& bitmap, RECT area) {
-    area = Intersect(area, {0, 0, bitmap.WidthOf(), bitmap.HeightOf()});
+    area = Intersect(area, {0, 0, bitmap.Width(), bitmap.Height()});
     Pixels p{area, {}};
     p.values.reserve(size_t(area.right - area.left) * size_t(area.bottom - area.top));
     TCanvas& canvas = bitmap.Canvas();
@@ -76,7 +76,7 @@ Pixels Read(TBitmap& bitmap, RECT area) {
 }
 
 Pixels ReadAll(TBitmap& bitmap) {
-    return Read(bitmap, {0, 0, bitmap.WidthOf(), bitmap.HeightOf()});
+    return Read(bitmap, {0, 0, bitmap.Width(), bitmap.Height()});
 }
 
 void SetFont(TCanvas& canvas, const FontDescription& font) {
@@ -116,7 +116,7 @@ struct ExpectedText {
 // with the same cell of card. The reference must show ink, so an empty comparison cannot pass.
 testing::AssertionResult CellMatches(TBitmap& card, TColor background, const ExpectedText& e) {
     const RECT cell = e.Cell();
-    auto reference = MakeCard(card.WidthOf(), card.HeightOf(), background);
+    auto reference = MakeCard(card.Width(), card.Height(), background);
     TCanvas& canvas = reference->Canvas();
     SetFont(canvas, e.font);
     canvas.Brush().SetStyle(graphics::bsClear);
@@ -756,7 +756,7 @@ void WritePpm(TBitmap& bitmap, const char* path) {
     const Pixels p = ReadAll(bitmap);
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path, "wb"), &std::fclose);
     ASSERT_TRUE(file) << path;
-    std::fprintf(file.get(), "P6\n%d %d\n255\n", bitmap.WidthOf(), bitmap.HeightOf());
+    std::fprintf(file.get(), "P6\n%d %d\n255\n", bitmap.Width(), bitmap.Height());
     std::vector<unsigned char> bytes;
     bytes.reserve(p.values.size() * 3);
     for (TColor c : p.values) {

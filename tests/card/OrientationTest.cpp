@@ -8,8 +8,11 @@
 #include "graphics/Canvas.h"
 #include "graphics/Color.h"
 #include "graphics/Picture.h"
+#include "graphics/PictureFormats.h"
+#include "jpeg/JPEGExif.h"
 #include "jpeg/JPEGImage.h"
 #include "support/ExifJpeg.h"
+#include "tjpeg/JpegFileImage.h"
 
 #include <array>
 #include <cstdint>
@@ -395,7 +398,9 @@ TEST_F(OrientationFiles, DamagedOrMissingTagsLeaveThePictureAsStored) {
 // stay the graphic they are.
 TEST_F(OrientationFiles, AHeldJpegIsReplacedByItsUprightBitmap) {
     const fs::path tagged = WriteTagged(kTags[7], 48, 32, 16, testsupport::ExifPayload(8), "8.jpg");
-    jpeg::InitializeJPEGImageUnit();
+    // The card editor's JPEG picture reads ".jpg" here (at start-up the second codec's entry
+    // follows it).
+    graphics::RegisterFileFormat("jpg", "JPEG Image File", jpeg::TJPEGImage::Class());
     graphics::TPicture picture;
     picture.LoadFromFile(tagged.string());
     card::MakeHeldPictureUpright(picture);
@@ -407,6 +412,63 @@ TEST_F(OrientationFiles, AHeldJpegIsReplacedByItsUprightBitmap) {
     picture.LoadFromFile(plain.string());
     card::MakeHeldPictureUpright(picture);
     EXPECT_NE(dynamic_cast<jpeg::TJPEGImage*>(picture.HeldGraphic()), nullptr);
+    graphics::UnregisterGraphicClass(jpeg::TJPEGImage::Class());
+}
+
+// The second codec's picture (what a ".jpg" is in the save dialog's preview) finds the tag in its
+// own bytes and is turned like the first codec's.
+TEST_F(OrientationFiles, TheSecondCodecsPictureIsTurnedToo) {
+    for (const Tagged& tag : kTags) {
+        SCOPED_TRACE("orientation " + std::to_string(tag.orientation));
+        const fs::path path =
+            WriteTagged(tag, 48, 32, 16, testsupport::ExifPayload(unsigned(tag.orientation)),
+                        "second" + std::to_string(tag.orientation) + ".jpg");
+        tjpeg::TJpegFileImage file;
+        file.ReadFromFile(path.string());
+        EXPECT_EQ(jpeg::ExifOrientationOfFile(file.Bytes()), tag.orientation);
+        graphics::TPicture picture;
+        picture.SetHeldGraphic(&file);
+        card::MakeHeldPictureUpright(picture);
+        auto* bitmap = dynamic_cast<TBitmap*>(picture.HeldGraphic());
+        if (tag.orientation == 1) {
+            EXPECT_NE(dynamic_cast<tjpeg::TJpegFileImage*>(picture.HeldGraphic()), nullptr);
+            continue;
+        }
+        ASSERT_NE(bitmap, nullptr);
+        ExpectUprightCorners(*bitmap, 48, 32, 16);
+    }
+}
+
+// The marker walk finds EXIF behind other segments and a fill byte, and stops cleanly at a
+// missing SOI, a length running past the end or the scan before any EXIF segment.
+TEST(ExifOrientationOfFile, FindsTheFirstExifSegmentBeforeTheScan) {
+    const std::vector<uint8_t> exif = testsupport::ExifPayload(6);
+    std::vector<uint8_t> app1{0xFF, 0xE1, uint8_t((exif.size() + 2) >> 8),
+                              uint8_t((exif.size() + 2) & 0xFF)};
+    app1.insert(app1.end(), exif.begin(), exif.end());
+    const auto file = [&](std::vector<uint8_t> before, bool withExif) {
+        std::vector<uint8_t> bytes{0xFF, 0xD8};
+        bytes.insert(bytes.end(), before.begin(), before.end());
+        if (withExif)
+            bytes.insert(bytes.end(), app1.begin(), app1.end());
+        bytes.insert(bytes.end(), {0xFF, 0xD9});
+        return bytes;
+    };
+    EXPECT_EQ(jpeg::ExifOrientationOfFile(file({}, true)), 6);
+    EXPECT_EQ(jpeg::ExifOrientationOfFile(file({0xFF}, true)), 6) << "fill byte";
+    EXPECT_EQ(jpeg::ExifOrientationOfFile(file({0xFF, 0xE0, 0x00, 0x04, 'J', 'F'}, true)), 6);
+    EXPECT_EQ(jpeg::ExifOrientationOfFile(file({0xFF, 0xE1, 0x00, 0x05, 'X', 'M', 'P'}, true)), 6)
+        << "an APP1 that is not EXIF";
+    std::vector<uint8_t> noSoi = file({}, true);
+    noSoi[1] = 0xD9;
+    EXPECT_EQ(jpeg::ExifOrientationOfFile(noSoi), 1);
+    EXPECT_EQ(jpeg::ExifOrientationOfFile(file({0xFF, 0xDA, 0x00, 0x02}, true)), 1) << "after SOS";
+    std::vector<uint8_t> cut = file({}, true);
+    cut.resize(20);
+    EXPECT_EQ(jpeg::ExifOrientationOfFile(cut), 1);
+    EXPECT_EQ(jpeg::ExifOrientationOfFile(file({0xFF, 0xE0, 0xFF, 0xFF}, true)), 1)
+        << "length past the end";
+    EXPECT_EQ(jpeg::ExifOrientationOfFile({}), 1);
 }
 
 } // namespace

@@ -1,16 +1,24 @@
 // The picture table against the rules its users had before it: Find's matching by the last
 // characters, the command line's by the ending after the dot, and the picture format list that
-// the reader modules fill at start-up.
+// start-up fills from it.
 #include "card/PictureTable.h"
 
 #include "gif/GIFImage.h"
 #include "graphics/Bitmap.h"
+#include "graphics/Canvas.h"
+#include "graphics/Exceptions.h"
+#include "graphics/Picture.h"
 #include "graphics/PictureFormats.h"
+#include "graphics/Stream.h"
 #include "jpeg/JPEGImage.h"
+#include "tjpeg/JpegFileImage.h"
 
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -44,18 +52,87 @@ TEST(PictureTable, BothRulesFindTheSameFormatForADottedName) {
     EXPECT_EQ(card::KnownEndings(), "bmp, jpg, jpeg, gif");
 }
 
-// The reader modules enter their formats in the list themselves; the table must say the same.
-TEST(PictureTable, AgreesWithThePictureFormatList) {
-    jpeg::InitializeJPEGImageUnit();
-    gif::InitializeGIFImageUnit();
-    const std::string filter = graphics::GraphicFilter(graphics::TGraphic::Class());
-    for (const card::PictureFormat& format : card::PictureFormats()) {
-        EXPECT_EQ(graphics::FindGraphicClass(format.ending), &format.pictureClass())
-            << format.ending;
-        const std::string entry =
-            std::string(format.description) + " (*." + std::string(format.ending) + ")";
-        EXPECT_NE(filter.find(entry), std::string::npos) << entry << " in " << filter;
+// Start-up enters the table's entries in the picture format list once, in the order that makes
+// "jpg" the second codec's; the save dialog's filter lists them newest first.
+TEST(PictureTable, StartUpFillsThePictureFormatListOnce) {
+    card::InitializePictureModules();
+    card::InitializePictureModules();
+    EXPECT_EQ(graphics::GraphicFilter(graphics::TGraphic::Class()),
+              "All (*.jpg;*.gif;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)|"
+              "*.jpg;*.gif;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf|"
+              "Jpeg file (*.jpg)|*.jpg|"
+              "GIF Image (*.gif)|*.gif|"
+              "JPEG Image File (*.jpg)|*.jpg|"
+              "JPEG Image File (*.jpeg)|*.jpeg|"
+              "Bitmaps (*.bmp)|*.bmp|"
+              "Icons (*.ico)|*.ico|"
+              "Enhanced Metafiles (*.emf)|*.emf|"
+              "Metafiles (*.wmf)|*.wmf");
+    EXPECT_EQ(graphics::FindGraphicClass("JPG"), &tjpeg::TJpegFileImage::Class());
+    EXPECT_EQ(graphics::FindGraphicClass("jpeg"), &jpeg::TJPEGImage::Class());
+    EXPECT_EQ(graphics::FindGraphicClass("GIF"), &gif::TGIFImage::Class());
+    EXPECT_EQ(graphics::FindGraphicClass("bmp"), &graphics::TBitmap::Class());
+    EXPECT_EQ(graphics::GraphicExtension(gif::TGIFImage::Class()), "gif");
+
+    // Only the readable formats are Find's and the command line's: the second codec's row
+    // is a list entry, so "jpg" still reads with the card editor's JPEG picture.
+    const auto rows = card::PictureFormatRows();
+    ASSERT_EQ(rows.size(), card::PictureFormats().size() + 1);
+    EXPECT_EQ(rows.back().reader, BackgroundReader::None);
+    EXPECT_EQ(card::FormatForPath("a.jpg")->reader, BackgroundReader::Jpeg);
+    EXPECT_EQ(card::FormatForFileName("a.JPG")->reader, BackgroundReader::Jpeg);
+}
+
+// The save dialog's preview takes the class the format list yields for the ending (the newest
+// row), by the picture holder's rule for the ending; endings the table lacks have no row.
+TEST(PictureTable, ThePreviewChoosesTheFormatListsNewestRow) {
+    const auto previewClass = [](std::string_view path) -> const graphics::TGraphicClass* {
+        const card::PictureFormat* format = card::FormatForPreview(path);
+        return format == nullptr ? nullptr : &format->pictureClass();
+    };
+    EXPECT_EQ(previewClass("/cards/dx.JPG"), &tjpeg::TJpegFileImage::Class());
+    EXPECT_EQ(previewClass("/cards/.jpg"), &tjpeg::TJpegFileImage::Class()) << "a name of its own";
+    EXPECT_EQ(previewClass("dx.jpeg"), &jpeg::TJPEGImage::Class());
+    EXPECT_EQ(previewClass("dx.Gif"), &gif::TGIFImage::Class());
+    EXPECT_EQ(previewClass("dx.bmp"), &graphics::TBitmap::Class());
+    EXPECT_EQ(previewClass("dx.ico"), nullptr);
+    EXPECT_EQ(previewClass("photojpg"), nullptr);
+    EXPECT_EQ(previewClass("dir.jpg/photo"), nullptr);
+    EXPECT_EQ(card::KnownEndings(" or "), "bmp, jpg, jpeg or gif");
+}
+
+// The preview reads by the table, whatever the format list holds, and refuses an ending it
+// lacks with the picture holder's message.
+TEST(PictureTable, ThePreviewReadsWithTheChosenClass) {
+    graphics::TBitmap stored;
+    stored.SetPixelFormat(graphics::pf24bit);
+    stored.SetSize(12, 8);
+    jpeg::TJPEGImage encoder;
+    encoder.CopyFrom(&stored);
+    graphics::TMemoryStream stream;
+    encoder.SaveToStream(stream);
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("velmora-table-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    for (const char* name : {"a.jpg", "a.jpeg"}) {
+        std::ofstream(folder / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(stream.Memory().data()),
+                   std::streamsize(stream.Memory().size()));
     }
+    graphics::TPicture picture;
+    card::ReadPreview(picture, (folder / "a.jpg").string());
+    EXPECT_NE(dynamic_cast<tjpeg::TJpegFileImage*>(picture.HeldGraphic()), nullptr);
+    EXPECT_EQ(picture.Width(), 12);
+    card::ReadPreview(picture, (folder / "a.jpeg").string());
+    EXPECT_NE(dynamic_cast<jpeg::TJPEGImage*>(picture.HeldGraphic()), nullptr);
+    try {
+        card::ReadPreview(picture, (folder / "a.wmf").string());
+        ADD_FAILURE() << "no row for wmf";
+    } catch (const graphics::EInvalidGraphic& error) {
+        EXPECT_STREQ(error.what(), "Unknown picture file extension (.wmf)");
+    }
+    EXPECT_NE(dynamic_cast<jpeg::TJPEGImage*>(picture.HeldGraphic()), nullptr) << "kept";
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

@@ -132,6 +132,9 @@ TEST_F(CliTest, EveryEndingFindReadsIsKnownToConvertAndListed) {
     EXPECT_EQ(Run({"--help"}), kExitSuccess);
     EXPECT_NE(out_.str().find("\npictures: bmp, jpg, jpeg, gif\n"), std::string::npos)
         << out_.str();
+    EXPECT_NE(out_.str().find("--background PICTURE    the picture: bmp, jpg, jpeg or gif; fitted"),
+              std::string::npos)
+        << out_.str();
     EXPECT_EQ(Convert(dir_ / "card.xyz", dir_ / "out.bmp"), kExitFailure);
     EXPECT_NE(err_.str().find("(known endings: bmp, jpg, jpeg, gif)"), std::string::npos)
         << err_.str();

@@ -58,7 +58,7 @@ TEST(GIFOnPaletteDisplay, DefaultOptionsDither) {
     ASSERT_NE(bitmap, nullptr);
     EXPECT_EQ(bitmap->PixelFormat(), graphics::pf8bit);
     uint16_t entries = 0;
-    platform::GetObject(*bitmap->Palette(), entries);
+    platform::GetObject(*bitmap->PaletteOf(), entries);
     EXPECT_EQ(entries, 216);
     ExpectGreyMixture(*bitmap, 0, 0, 16, 16);
 }

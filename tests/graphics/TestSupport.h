@@ -44,8 +44,8 @@ template <class Tag> class DummyGraphic : public TGraphic {
     }
     void DrawGraphic(TCanvas&, const platform::RECT&) override {}
     bool IsEmpty() const override { return true; }
-    int WidthOf() const override { return 0; }
-    int HeightOf() const override { return 0; }
+    int Width() const override { return 0; }
+    int Height() const override { return 0; }
     void ResizeWidth(int) override {}
     void ResizeHeight(int) override {}
     void LoadFromStream(TStream&) override {}

@@ -677,7 +677,9 @@ TEST(JpegHandOver, ImportedPicturesEncodeOnSave) {
 // ---- The picture as a graphic among others.
 
 TEST(JpegGraphic, TheFormatListKnowsJpegAndJpg) {
-    jpeg::InitializeJPEGImageUnit();
+    // Entered as start-up enters them from the picture table (card::InitializePictureModules).
+    graphics::RegisterFileFormat("jpeg", "JPEG Image File", jpeg::TJPEGImage::Class());
+    graphics::RegisterFileFormat("jpg", "JPEG Image File", jpeg::TJPEGImage::Class());
     EXPECT_EQ(graphics::FindGraphicClass("jpeg"), &jpeg::TJPEGImage::Class());
     EXPECT_EQ(graphics::FindGraphicClass("JPG"), &jpeg::TJPEGImage::Class());
     const std::string filter = graphics::GraphicFilter(graphics::TGraphic::Class());
@@ -704,7 +706,6 @@ TEST(JpegGraphic, TheFormatListKnowsJpegAndJpg) {
 
     jpeg::FinalizeJPEGImageUnit();
     EXPECT_EQ(graphics::FindGraphicClass("jpeg"), nullptr);
-    jpeg::InitializeJPEGImageUnit();
 }
 
 // ---- The libjpeg glue's own failure paths.

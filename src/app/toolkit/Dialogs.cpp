@@ -5,7 +5,7 @@
 #include "app/toolkit/Form.h"
 #include "app/toolkit/ReturnActivation.h"
 #include "app/toolkit/Style.h"
-#include "card/Orientation.h"
+#include "card/PictureTable.h"
 #include "graphics/Graphic.h"
 #include "graphics/ImageControl.h"
 #include "graphics/PictureFormats.h"
@@ -309,11 +309,9 @@ QImage PicturePreview(const std::string& path, int width, int height) {
     canvas.Brush().SetColor(graphics::clBtnFace);
     canvas.FillArea({0, 0, width, height});
     try {
-        // The class the format list names for the extension reads the file, as the picture
-        // holder does everywhere; a broken or foreign file just shows nothing.
-        image.Picture().LoadFromFile(path);
-        // A photo is previewed upright, as it becomes the card.
-        card::MakeHeldPictureUpright(image.Picture());
+        // The picture table chooses the class the format list names for the ending and turns a
+        // photo upright, as it becomes the card; a broken or foreign file just shows nothing.
+        card::ReadPreview(image.Picture(), path);
         if (image.Picture().HeldGraphic() == nullptr || image.Picture().HeldGraphic()->Empty())
             return {};
         image.Paint(canvas);
