@@ -132,7 +132,8 @@ TEST_F(CliTest, EveryEndingFindReadsIsKnownToConvertAndListed) {
     EXPECT_EQ(Run({"--help"}), kExitSuccess);
     EXPECT_NE(out_.str().find("\npictures: bmp, jpg, jpeg, gif\n"), std::string::npos)
         << out_.str();
-    EXPECT_NE(out_.str().find("--background PICTURE    the picture: bmp, jpg, jpeg or gif; fitted"),
+    EXPECT_NE(out_.str().find("--background PICTURE    the picture: bmp, jpg, jpeg or gif; fitted "
+                              "unless 495 x 315\n"),
               std::string::npos)
         << out_.str();
     EXPECT_EQ(Convert(dir_ / "card.xyz", dir_ / "out.bmp"), kExitFailure);
