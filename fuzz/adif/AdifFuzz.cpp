@@ -1,6 +1,7 @@
 // libFuzzer target of the ADIF readers: the input is read as a tagged log, as an XML log and as
 // velmora-card reads a file (encoding check and format choice); what is read is grouped onto
-// cards, and the sent log written for it must read back with the same identifying fields.
+// cards, and the sent log written for it must read back with the same identifying fields; every
+// sound tagged record must read the same again from its own bytes, as a card run reads it.
 // Readers report damage in their records and never throw; anything that escapes is a finding.
 #include "adif/Adif.h"
 #include "adif/Encoding.h"
@@ -44,15 +45,36 @@ void CheckSentLogReadsBack(const std::vector<adif::Record>& records) {
     }
 }
 
+// A card run reads each record again from its own bytes; that reading must give the same fields.
+void CheckRecordsReadAgain(std::string_view text) {
+    adif::ReadAdi(text, [text](adif::Record&& record) {
+        if (record.Damaged())
+            return;
+        if (record.offset >= record.end || record.end > text.size())
+            std::abort();
+        const adif::Record again =
+            adif::ReadAdiRecord(text.substr(record.offset, record.end - record.offset));
+        if (again.Damaged() || again.fields.size() != record.fields.size())
+            std::abort();
+        for (size_t i = 0; i < again.fields.size(); ++i) {
+            const adif::Field& a = again.fields[i];
+            const adif::Field& b = record.fields[i];
+            if (a.name != b.name || a.type != b.type || a.value != b.value)
+                std::abort();
+        }
+    });
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    adif::ParseAdi(text);
+    CheckRecordsReadAgain(text);
     adif::ParseAdx(text);
     const adif::DecodedText decoded = adif::DecodeLogText(text);
     if (!adif::IsValidUtf8(decoded.text))
         std::abort(); // the conversion always gives UTF-8
+    CheckRecordsReadAgain(decoded.text);
     CheckSentLogReadsBack(adif::ParseLog("log.adi", decoded.text));
     return 0;
 }

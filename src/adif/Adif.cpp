@@ -69,9 +69,12 @@ bool IsBlank(char c) {
 }
 
 // Collects the records of either format: opens a record at its first tag, marks it damaged at
-// most once (the first fault is the one worth reporting), and numbers records as they close.
+// most once (the first fault is the one worth reporting), numbers records as they close and hands
+// each to the sink at once, so a long log never has to be held as records.
 class RecordCollector {
   public:
+    explicit RecordCollector(const RecordSink& sink) : sink_(sink) {}
+
     bool Open() const { return open_; }
     Record& Current() { return current_; }
 
@@ -89,22 +92,24 @@ class RecordCollector {
             current_.damageOffset = offset;
         }
     }
-    // A record with neither fields nor damage (an <EOR> after another) is not a record.
-    void Finish() {
+    // A record with neither fields nor damage (an <EOR> after another) is not a record. end is
+    // the offset just past the record's last byte.
+    void Finish(uint64_t end) {
         if (!open_)
             return;
         open_ = false;
         if (current_.fields.empty() && !current_.Damaged())
             return;
-        current_.number = records_.size() + 1;
-        records_.push_back(std::move(current_));
+        current_.number = ++count_;
+        current_.end = end;
+        sink_(std::move(current_));
     }
     void Discard() { open_ = false; }
-    bool Empty() const { return records_.empty(); }
-    std::vector<Record> Take() { return std::move(records_); }
+    bool Empty() const { return count_ == 0; }
 
   private:
-    std::vector<Record> records_;
+    const RecordSink& sink_;
+    size_t count_ = 0;
     Record current_;
     bool open_ = false;
 };
@@ -113,16 +118,21 @@ class RecordCollector {
 
 class AdiReader {
   public:
-    explicit AdiReader(std::string_view text) : text_(text), lastEor_(RFindNoCase(text, "<EOR>")) {}
+    // A whole log may begin with a header; the bytes of one record read again never do.
+    enum class Start { Log, Record };
 
-    std::vector<Record> Read() {
-        SkipHeaderText();
+    AdiReader(std::string_view text, const RecordSink& sink, Start start = Start::Log)
+        : text_(text), lastEor_(RFindNoCase(text, "<EOR>")), headerPossible_(start == Start::Log),
+          textEndsLog_(start == Start::Log), records_(sink) {}
+
+    void Read() {
+        if (headerPossible_)
+            SkipHeaderText();
         while (ReadTag()) {
         }
         if (records_.Open() && (!records_.Current().fields.empty()))
             records_.Damage(records_.Current().offset, "the log ends before this record's <EOR>");
-        records_.Finish();
-        return records_.Take();
+        records_.Finish(text_.size());
     }
 
   private:
@@ -161,7 +171,7 @@ class AdiReader {
         const size_t colon = inside.find(':');
         const std::string_view name = inside.substr(0, colon);
         if (EqualNoCase(name, "EOR")) {
-            records_.Finish();
+            records_.Finish(gt + 1);
             pos_ = gt + 1;
             return true;
         }
@@ -229,11 +239,13 @@ class AdiReader {
         return EndsCleanly(at) ? at - begin : length;
     }
 
-    // True when only blanks stand between at and the next tag or the end of the log.
+    // True when only blanks stand between at and the next tag or the end of the log. The bytes
+    // of one record read again end at its <EOR>, not at the log's end: a reading that runs up to
+    // there would have taken that <EOR> in the whole log too, where it closed the record.
     bool EndsCleanly(size_t at) const {
         while (at < text_.size() && IsBlank(text_[at]))
             ++at;
-        return at == text_.size() || text_[at] == '<';
+        return at == text_.size() ? textEndsLog_ : text_[at] == '<';
     }
 
     // Without a trustworthy length the end of the field's data is unknown, so the rest of the
@@ -243,7 +255,7 @@ class AdiReader {
         const size_t eor = FindNoCase(text_, "<EOR>", at + 1);
         if (eor == std::string_view::npos)
             return false;
-        records_.Finish();
+        records_.Finish(eor + 5);
         pos_ = eor + 5;
         return true;
     }
@@ -251,7 +263,8 @@ class AdiReader {
     std::string_view text_;
     size_t lastEor_;
     size_t pos_ = 0;
-    bool headerPossible_ = true;
+    bool headerPossible_;
+    bool textEndsLog_;
     RecordCollector records_;
 };
 
@@ -524,12 +537,12 @@ void PreferInternationalFields(Record& record) {
 
 class AdxReader {
   public:
-    explicit AdxReader(std::string_view text) : text_(text), scanner_(text) {}
+    AdxReader(std::string_view text, const RecordSink& sink)
+        : text_(text), scanner_(text), records_(sink) {}
 
-    std::vector<Record> Read() {
+    void Read() {
         while (Step()) {
         }
-        return records_.Take();
     }
 
   private:
@@ -540,7 +553,7 @@ class AdxReader {
         case XmlToken::Finished:
             if (records_.Open())
                 records_.Damage(records_.Current().offset, "the log ends inside this record");
-            records_.Finish();
+            records_.Finish(text_.size());
             return false;
         case XmlToken::Error:
             return Recover(token.offset, token.text);
@@ -599,7 +612,7 @@ class AdxReader {
         }
         if (records_.Open() && stack_.size() < recordDepth_) {
             PreferInternationalFields(records_.Current());
-            records_.Finish();
+            records_.Finish(scanner_.Position());
         }
         return true;
     }
@@ -612,7 +625,7 @@ class AdxReader {
         records_.Damage(at, message);
         inField_ = false;
         const size_t end = inRecord ? FindNoCase(text_, "</RECORD>", at) : std::string_view::npos;
-        records_.Finish();
+        records_.Finish(end == std::string_view::npos ? scanner_.Position() : end + 9);
         if (end == std::string_view::npos)
             return false;
         scanner_.MoveTo(end + 9);
@@ -644,12 +657,39 @@ std::string_view Record::Value(std::string_view name) const {
     return field == nullptr ? std::string_view{} : std::string_view(field->value);
 }
 
+void ReadAdi(std::string_view text, const RecordSink& sink) {
+    AdiReader(text, sink).Read();
+}
+
+void ReadAdx(std::string_view text, const RecordSink& sink) {
+    AdxReader(text, sink).Read();
+}
+
 std::vector<Record> ParseAdi(std::string_view text) {
-    return AdiReader(text).Read();
+    std::vector<Record> records;
+    ReadAdi(text, [&records](Record&& record) { records.push_back(std::move(record)); });
+    return records;
 }
 
 std::vector<Record> ParseAdx(std::string_view text) {
-    return AdxReader(text).Read();
+    std::vector<Record> records;
+    ReadAdx(text, [&records](Record&& record) { records.push_back(std::move(record)); });
+    return records;
+}
+
+Record ReadAdiRecord(std::string_view bytes) {
+    std::optional<Record> first;
+    const RecordSink keepFirst = [&first](Record&& record) {
+        if (!first)
+            first = std::move(record);
+    };
+    AdiReader(bytes, keepFirst, AdiReader::Start::Record).Read();
+    if (!first) {
+        Record none;
+        none.damage = "no record in these bytes";
+        return none;
+    }
+    return std::move(*first);
 }
 
 LogFormat FormatOf(std::string_view fileName, std::string_view text) {

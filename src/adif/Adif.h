@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,7 @@ struct Field {
 struct Record {
     size_t number = 0;   // 1 for the first record of the file
     uint64_t offset = 0; // byte offset of the record's first tag
+    uint64_t end = 0;    // byte offset just past the record (its <EOR>, or </RECORD>)
     std::vector<Field> fields;
 
     // Empty for a record read whole; otherwise what is wrong, found at damageOffset.
@@ -43,6 +45,17 @@ struct Record {
 // Records in file order, damaged ones included, header fields left out.
 std::vector<Record> ParseAdi(std::string_view text);
 std::vector<Record> ParseAdx(std::string_view text);
+
+// The same records handed to sink one at a time as they are read, so that a reader of a long log
+// keeps only what it needs of each.
+using RecordSink = std::function<void(Record&&)>;
+void ReadAdi(std::string_view text, const RecordSink& sink);
+void ReadAdx(std::string_view text, const RecordSink& sink);
+
+// A record of the tagged form read again from its own bytes (text[offset, end) of a record that
+// ReadAdi read whole): the same fields, with offsets counted from the start of bytes. Damaged
+// when bytes hold no record.
+Record ReadAdiRecord(std::string_view bytes);
 
 enum class LogFormat { Adi, Adx };
 

@@ -197,6 +197,56 @@ TEST(AdiTest, LengthsCountedInCharactersAreReadAsCharacters) {
     EXPECT_EQ(ParseAdi("<NAME:4>J\xC3\xB6rg junk<EOR>")[0].Value("NAME"), "J\xC3\xB6r");
 }
 
+// A card run keeps where each record lies and reads it again from those bytes alone: the record
+// read again must be the record read in the whole log, whatever stands before and after it.
+TEST(AdiTest, ARecordReadAgainFromItsOwnBytesIsTheSame) {
+    const std::string log =
+        // No header: the first <EOH> stands inside the third record, which keeps its fields.
+        "<CALL:6>DL1ABC <NAME:4>J\xC3\xB6rg <QSO_DATE:8>20261201<TIME_ON:4>1100 <eor>\n"
+        // Damaged neighbours: a bad length, a field without a length.
+        "<CALL:2>XX<NAME:x>bad<EOR>\n"
+        "<CALL:5>G4XYZ<QTH:6>Zo\xC3\xAB<x<EOH><MODE:2>CW <APP_X_Y:3:S>a<b<EOR>"
+        "<BAD><CALL:1>Z<EOR>"
+        // Read by characters, the name would run exactly to the end of its record's <EOR>; in
+        // the log text follows, so the bytes are taken, and so they are when read again.
+        "<CALL:4>K2AB<NAME:12>\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9x<EOR>%"
+        // An <EOH> in a later record is no header; character-counted text at the last field.
+        "<CALL:4>K1AB<EOH><QTH:3>Zo\xC3\xAB<EOR>\n<EOF>";
+    std::vector<Record> streamed;
+    ReadAdi(log, [&streamed](Record&& record) { streamed.push_back(std::move(record)); });
+    const std::vector<Record> whole = ParseAdi(log);
+    ASSERT_EQ(streamed.size(), whole.size());
+    size_t sound = 0;
+    for (size_t i = 0; i < whole.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(streamed[i].number, i + 1);
+        EXPECT_EQ(streamed[i].offset, whole[i].offset);
+        EXPECT_EQ(streamed[i].end, whole[i].end);
+        if (whole[i].Damaged())
+            continue;
+        ++sound;
+        ASSERT_LT(whole[i].offset, whole[i].end);
+        ASSERT_LE(whole[i].end, log.size());
+        EXPECT_TRUE(std::string_view(log).substr(0, whole[i].end).ends_with(">"));
+        const Record again = ReadAdiRecord(
+            std::string_view(log).substr(whole[i].offset, whole[i].end - whole[i].offset));
+        ASSERT_FALSE(again.Damaged()) << again.damage;
+        ASSERT_EQ(again.fields.size(), whole[i].fields.size());
+        for (size_t f = 0; f < again.fields.size(); ++f) {
+            EXPECT_EQ(again.fields[f].name, whole[i].fields[f].name);
+            EXPECT_EQ(again.fields[f].type, whole[i].fields[f].type);
+            EXPECT_EQ(again.fields[f].value, whole[i].fields[f].value);
+        }
+    }
+    EXPECT_EQ(sound, 4u);
+    EXPECT_EQ(whole[0].Value("NAME"), "J\xC3\xB6rg");
+    EXPECT_EQ(whole.back().Value("QTH"), "Zo\xC3\xAB");
+    EXPECT_EQ(whole.back().Value("CALL"), "K1AB");
+    // Bytes that hold no whole record say so.
+    EXPECT_TRUE(ReadAdiRecord("").Damaged());
+    EXPECT_TRUE(ReadAdiRecord("<CALL:6>DL1").Damaged());
+}
+
 TEST(LogEncodingTest, ALatin1LogIsConverted) {
     // "Jörg" and "Müller" in Latin-1, lengths counting Latin-1 bytes (one per character).
     const std::string latin1 =
