@@ -1,0 +1,195 @@
+// The contacts of a card run kept as a few bytes each: what is chosen, reported, grouped and read
+// again must be what a run over the whole parsed log chooses, reports, groups and reads.
+#include "cli/LogContacts.h"
+
+#include "CliTestSupport.h"
+#include "adif/Adif.h"
+#include "adif/Encoding.h"
+#include "cli/LogRun.h"
+#include "qsl/Queue.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+void WriteText(const fs::path& path, std::string_view text) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(text.data(), std::streamsize(text.size()));
+}
+
+// A record's fields as one line, to compare records read in different ways.
+std::string Describe(const adif::Record& record) {
+    std::string line;
+    for (const adif::Field& field : record.fields)
+        line += field.name + ":" + field.type + "=" + field.value + ";";
+    return line;
+}
+
+// Damaged records, a record without CALL, one without a date, sent and unsent contacts, two
+// stations with several contacts each.
+constexpr std::string_view kMixedLog =
+    "Exported\n<ADIF_VER:5>3.1.4<EOH>\n"
+    "<CALL:6>DL1ABC<QSO_DATE:8>20261203<TIME_ON:4>1000<NAME:4>J\xC3\xB6rg<EOR>\n"
+    "<CALL:5>G4XYZ<QSO_DATE:8>20261201<TIME_ON:4>0800<QSL_SENT:1>Y<EOR>\n"
+    "<CALL:6>DL1ABC<QSO_DATE:x>bad<EOR>\n"
+    "<QSO_DATE:8>20261201<EOR>\n"
+    "<CALL:5>g4xyz<TIME_ON:4>0900<EOR>\n"
+    "<CALL:6>dl1abc <QSO_DATE:8>20261201<TIME_ON:4>0900<EOR>\n"
+    "<CALL:5>G4XYZ<QSO_DATE:8>20261130<TIME_ON:4>2300<STATION_CALLSIGN:4>DL0X<EOR>\n";
+
+class LogContactsTest : public clitest::ProgramTest {
+  protected:
+    LogContactsTest() : ProgramTest("velmora-log-contacts-") {}
+
+    // The contacts and messages of the whole-log steps (ReadLog, SelectContacts, GroupContacts)
+    // and of LogContacts for the log at path: the records card by card, then the messages.
+    std::pair<std::vector<std::string>, std::string> Whole(const fs::path& path, size_t perCard,
+                                                           qsl::SentSelection selection) {
+        std::ostringstream out;
+        std::ostringstream err;
+        CommandIo io{out, err};
+        const std::optional<std::vector<adif::Record>> records = ReadLog(path.string(), io);
+        EXPECT_TRUE(records.has_value());
+        SelectionTotals totals;
+        const std::vector<const adif::Record*> chosen =
+            SelectContacts(*records, path.string(), selection, "card", totals, io);
+        std::vector<std::string> cards;
+        for (const qsl::CardContacts& card : qsl::GroupContacts(chosen, perCard)) {
+            std::string line;
+            for (const adif::Record* record : card.contacts)
+                line += Describe(*record) + "|";
+            cards.push_back(line);
+        }
+        err << totals.damaged << " " << totals.notSelected << " " << records->size();
+        return {cards, err.str()};
+    }
+
+    std::pair<std::vector<std::string>, std::string> Streamed(const fs::path& path, size_t perCard,
+                                                              qsl::SentSelection selection) {
+        std::ostringstream out;
+        std::ostringstream err;
+        CommandIo io{out, err};
+        SelectionTotals totals;
+        std::optional<LogContacts> log =
+            LogContacts::Read(path.string(), selection, "card", totals, io);
+        EXPECT_TRUE(log.has_value());
+        const qsl::CardOrder order = log->PlanCards(perCard);
+        std::vector<std::string> cards;
+        for (size_t card = 0; card < order.firsts.size(); ++card) {
+            const size_t end =
+                card + 1 < order.firsts.size() ? order.firsts[card + 1] : order.contacts.size();
+            std::string line;
+            for (size_t at = order.firsts[card]; at < end; ++at)
+                line += Describe(log->Contact(order.contacts[at])) + "|";
+            cards.push_back(line);
+        }
+        err << totals.damaged << " " << totals.notSelected << " " << log->RecordCount();
+        return {cards, err.str()};
+    }
+
+    void ExpectSameAsWhole(const fs::path& path) {
+        for (const size_t perCard : {1, 3}) {
+            for (const qsl::SentSelection selection :
+                 {qsl::SentSelection::All, qsl::SentSelection::Unsent}) {
+                SCOPED_TRACE(path.filename().string() + " per card " + std::to_string(perCard));
+                const auto whole = Whole(path, perCard, selection);
+                const auto streamed = Streamed(path, perCard, selection);
+                EXPECT_FALSE(whole.first.empty());
+                EXPECT_EQ(streamed.first, whole.first);
+                EXPECT_EQ(streamed.second, whole.second);
+            }
+        }
+    }
+};
+
+TEST_F(LogContactsTest, TaggedLatin1AndXmlLogsGiveTheContactsAndMessagesOfTheWholeLog) {
+    WriteText(dir_ / "mixed.adi", kMixedLog);
+    ExpectSameAsWhole(dir_ / "mixed.adi");
+    // The same log in Latin-1: its note comes first, offsets count the converted text.
+    std::string latin1(kMixedLog);
+    latin1.replace(latin1.find("J\xC3\xB6rg"), 5, "J\xF6rg");
+    WriteText(dir_ / "latin1.adi", latin1);
+    ExpectSameAsWhole(dir_ / "latin1.adi");
+    EXPECT_NE(Streamed(dir_ / "latin1.adi", 1, qsl::SentSelection::All).second.find("Latin-1"),
+              std::string::npos);
+    WriteText(dir_ / "log.adx",
+              "<?xml version=\"1.0\"?><ADX><HEADER><ADIF_VER>3.1.4</ADIF_VER></HEADER><RECORDS>"
+              "<RECORD><CALL>DL1ABC</CALL><QSO_DATE>20261203</QSO_DATE><NAME_INTL>J\xC3\xB6rg"
+              "</NAME_INTL></RECORD><RECORD><CALL>G4XYZ</CALL><QSL_SENT>Y</QSL_SENT></RECORD>"
+              "<RECORD><CALL>X</CALL><A></B></RECORD>"
+              "<RECORD><CALL>dl1abc</CALL><QSO_DATE>20261201</QSO_DATE></RECORD></RECORDS></ADX>");
+    ExpectSameAsWhole(dir_ / "log.adx");
+}
+
+// A long log is read through once and its pages handed back as it goes; every contact is still
+// there to be read again, in the cards of the whole log.
+TEST_F(LogContactsTest, ALongLogKeepsEveryContactAndItsCards) {
+    std::string log = "<ADIF_VER:5>3.1.4<EOH>\n";
+    constexpr int kContacts = 40000; // about 4 MiB, several of the reader's batches
+    for (int i = 0; i < kContacts; ++i) {
+        const std::string call = "DL" + std::to_string(i % 997) + "X";
+        const std::string time = std::to_string(100000 + (i * 7919) % 899999);
+        log += "<CALL:" + std::to_string(call.size()) + ">" + call +
+               "<QSO_DATE:8>20261201<TIME_ON:6>" + time +
+               "<FREQ:6>14.074<MODE:3>FT8<COMMENT:39>a comment long enough to fill the pages"
+               "<QSL_SENT:1>" +
+               (i % 10 == 0 ? "Y" : "N") + "<EOR>\n";
+    }
+    WriteText(dir_ / "long.adi", log);
+    ASSERT_GT(log.size(), size_t(4) << 20);
+    const auto whole = Whole(dir_ / "long.adi", 5, qsl::SentSelection::Unsent);
+    const auto streamed = Streamed(dir_ / "long.adi", 5, qsl::SentSelection::Unsent);
+    ASSERT_EQ(streamed.first.size(), whole.first.size());
+    EXPECT_TRUE(streamed.first == whole.first);
+    EXPECT_EQ(streamed.second, whole.second);
+    EXPECT_EQ(streamed.second, "0 4000 40000");
+}
+
+// A card reads its contacts again from the file; a log changed since it was read makes that
+// card fail instead of printing someone else's contact.
+TEST_F(LogContactsTest, ALogChangedAfterReadingIsNoticed) {
+    const fs::path path = dir_ / "log.adi";
+    WriteText(path, "<CALL:6>DL1ABC<TIME_ON:4>1000<EOR><CALL:5>G4XYZ<TIME_ON:4>0800<EOR>");
+    std::ostringstream out;
+    std::ostringstream err;
+    CommandIo io{out, err};
+    SelectionTotals totals;
+    const std::optional<LogContacts> log =
+        LogContacts::Read(path.string(), qsl::SentSelection::All, "card", totals, io);
+    ASSERT_TRUE(log.has_value());
+    ASSERT_EQ(log->Size(), 2u);
+    EXPECT_EQ(log->Contact(1).Value("CALL"), "G4XYZ");
+    WriteText(path, "<CALL:6>DL1ABC<TIME_ON:4>1000<EOR><CALL:5>G4ABC<TIME_ON:4>0800<EOR>");
+    EXPECT_EQ(log->Contact(0).Value("CALL"), "DL1ABC");
+    EXPECT_THROW(log->Contact(1), std::runtime_error);
+    WriteText(path, "<CALL:6>DL1ABC");
+    EXPECT_THROW(log->Contact(0), std::runtime_error);
+}
+
+TEST_F(LogContactsTest, UnreadableLogsAreReportedAsBefore) {
+    std::ostringstream out;
+    std::ostringstream err;
+    CommandIo io{out, err};
+    SelectionTotals totals;
+    EXPECT_FALSE(LogContacts::Read((dir_ / "missing.adi").string(), qsl::SentSelection::All, "card",
+                                   totals, io));
+    EXPECT_NE(err.str().find("cannot open the log"), std::string::npos) << err.str();
+    EXPECT_FALSE(LogContacts::Read(dir_.string(), qsl::SentSelection::All, "card", totals, io));
+    EXPECT_NE(err.str().find("is a folder, not a log"), std::string::npos) << err.str();
+    WriteText(dir_ / "empty.adi", "");
+    const std::optional<LogContacts> empty = LogContacts::Read(
+        (dir_ / "empty.adi").string(), qsl::SentSelection::All, "card", totals, io);
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_EQ(empty->RecordCount(), 0u);
+}
+
+} // namespace
+} // namespace cli
