@@ -109,6 +109,25 @@ bool IsUtf8Log(MappedLog& log) {
     return true;
 }
 
+// All of what fd gives, kMaxLogBytes at most; false with errno set (EFBIG past that).
+bool ReadWhole(int fd, std::string& bytes) {
+    char buffer[65536];
+    while (true) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true;
+        bytes.append(buffer, size_t(got));
+        if (bytes.size() > kMaxLogBytes) {
+            errno = EFBIG;
+            return false;
+        }
+    }
+}
+
 // A short check of a record's bytes (FNV-1a), to notice a log changed between two readings.
 uint32_t Fingerprint(std::string_view bytes) {
     uint32_t hash = 2166136261u;
@@ -165,18 +184,30 @@ std::optional<LogContacts> LogContacts::Read(const std::string& path, qsl::SentS
         return std::nullopt;
     }
     struct stat status {};
-    if (::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        ReportError(io, path, "cannot read the log");
+    if (::fstat(file.Get(), &status) != 0) {
+        ReportError(io, path, "cannot read the log: " + std::string(std::strerror(errno)));
         return std::nullopt;
     }
-    const auto size = uint64_t(status.st_size);
-    if (size > kMaxLogBytes) {
+    // A pipe (--adif /dev/stdin) cannot be read twice: it is read whole, as it always was.
+    const bool regular = S_ISREG(status.st_mode);
+    const uint64_t size = regular ? uint64_t(status.st_size) : 0;
+    std::string piped;
+    bool tooLarge = size > kMaxLogBytes;
+    if (!regular && !ReadWhole(file.Get(), piped)) {
+        if (errno != EFBIG) {
+            ReportError(io, path, "cannot read the log: " + std::string(std::strerror(errno)));
+            return std::nullopt;
+        }
+        tooLarge = true;
+    }
+    if (tooLarge) {
+        const uint64_t bytes = regular ? size : piped.size();
         ReportError(io, path,
-                    "is " + std::to_string(size >> 20) + " MiB; logs over 256 MiB are refused");
+                    "is " + std::to_string(bytes >> 20) + " MiB; logs over 256 MiB are refused");
         return std::nullopt;
     }
     MappedLog map;
-    if (!map.Map(file.Get(), size)) {
+    if (regular && !map.Map(file.Get(), size)) {
         ReportError(io, path, "cannot read the log: " + std::string(std::strerror(errno)));
         return std::nullopt;
     }
@@ -184,14 +215,19 @@ std::optional<LogContacts> LogContacts::Read(const std::string& path, qsl::SentS
     LogContacts contacts;
     Source& source = *contacts.source_;
     std::string_view text;
-    if (IsUtf8Log(map)) {
+    if (regular && IsUtf8Log(map)) {
         text = map.Text();
         source.kind = Source::Kind::File;
     } else {
-        io.err << kProgram << ": note: " << path
-               << " is not UTF-8; read as Latin-1 (byte offsets below count the converted text)\n";
-        source.text = adif::Latin1ToUtf8(map.Text());
-        map.Release(size);
+        if (!regular && adif::IsValidUtf8(piped)) {
+            source.text = std::move(piped);
+        } else {
+            io.err << kProgram << ": note: " << path
+                   << " is not UTF-8; read as Latin-1 (byte offsets below count the converted "
+                      "text)\n";
+            source.text = adif::Latin1ToUtf8(regular ? map.Text() : std::string_view(piped));
+            map.Release(size);
+        }
         text = source.text;
         source.kind = Source::Kind::Text;
     }

@@ -6,7 +6,8 @@
 // names and the sent log do not change.
 //
 // Tagged logs (.adi) in UTF-8 are read this way. A Latin-1 log keeps its converted text, an XML
-// log (.adx) its chosen records, in memory for the run.
+// log (.adx) its chosen records, and a log that is no file (a pipe) its text, in memory for the
+// run.
 #pragma once
 
 #include "adif/Adif.h"

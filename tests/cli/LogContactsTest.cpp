@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 namespace cli {
@@ -172,6 +174,19 @@ TEST_F(LogContactsTest, ALogChangedAfterReadingIsNoticed) {
     EXPECT_THROW(log->Contact(1), std::runtime_error);
     WriteText(path, "<CALL:6>DL1ABC");
     EXPECT_THROW(log->Contact(0), std::runtime_error);
+}
+
+// A pipe can be read only once: its log is kept in memory, with the same contacts and messages.
+TEST_F(LogContactsTest, ALogFromAPipeIsReadWhole) {
+    WriteText(dir_ / "pipe.adi", kMixedLog);
+    const auto whole = Whole(dir_ / "pipe.adi", 3, qsl::SentSelection::All);
+    fs::remove(dir_ / "pipe.adi");
+    ASSERT_EQ(::mkfifo((dir_ / "pipe.adi").c_str(), 0600), 0);
+    std::thread writer([this] { WriteText(dir_ / "pipe.adi", kMixedLog); });
+    const auto piped = Streamed(dir_ / "pipe.adi", 3, qsl::SentSelection::All);
+    writer.join();
+    EXPECT_EQ(piped.first, whole.first);
+    EXPECT_EQ(piped.second, whole.second);
 }
 
 TEST_F(LogContactsTest, UnreadableLogsAreReportedAsBefore) {
