@@ -57,6 +57,40 @@ void ReadAdx(std::string_view text, const RecordSink& sink);
 // when bytes hold no record.
 Record ReadAdiRecord(std::string_view bytes);
 
+// What reading a tagged log through a window (ReadAdiWindowed) needs to know of the whole log,
+// gathered from its bytes handed over in order, in pieces of any size.
+class AdiLogScan {
+  public:
+    static constexpr uint64_t kNone = ~uint64_t(0);
+
+    void Add(std::string_view piece);
+    uint64_t Size() const { return size_; }
+    // The offset of the last <EOR> (in any case), or kNone.
+    uint64_t LastEor() const { return lastEor_; }
+    // The offset of the first <EOH>, or kNone; looked for only when the log does not begin
+    // with '<' (only then is it needed).
+    uint64_t FirstEoh() const { return firstEoh_; }
+
+  private:
+    uint64_t size_ = 0;
+    uint64_t lastEor_ = kNone;
+    uint64_t firstEoh_ = kNone;
+    bool headerText_ = false;
+    std::string tail_; // the last bytes added, for a marker split between two pieces
+};
+
+// Bytes of a log at offset, up to room of them put at into; how many, 0 at an error or the end.
+using ReadLogBytes = std::function<size_t(uint64_t offset, char* into, size_t room)>;
+// A record with its bytes in the log; empty for a damaged record.
+using RecordBytesSink = std::function<void(Record&&, std::string_view bytes)>;
+
+// ReadAdi over a log of scan.Size() bytes that need not be held at once: the same records, read
+// through a window of about window bytes (more while one record is longer), refilled by read.
+// False when read gives fewer bytes than the scan saw (the log shrank); the records handed out
+// before that are all there is.
+bool ReadAdiWindowed(const AdiLogScan& scan, size_t window, const ReadLogBytes& read,
+                     const RecordBytesSink& sink);
+
 enum class LogFormat { Adi, Adx };
 
 // XML when the name ends in ".adx" (any case) or the text begins with an XML declaration or

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <ostream>
 #include <stdexcept>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -45,68 +45,81 @@ class FileHandle {
     int fd_;
 };
 
-// The log mapped for one reading front to back. Pages behind the reader are handed back, so the
-// log's size never shows in the program's memory; they are the file's, read again if touched.
-class MappedLog {
-  public:
-    // False (errno set) when the file cannot be mapped.
-    bool Map(int fd, uint64_t size) {
-        if (size == 0)
-            return true;
-        void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-        if (base == MAP_FAILED)
-            return false;
-        base_ = static_cast<char*>(base);
-        size_ = size;
-        ::madvise(base_, size_, MADV_SEQUENTIAL);
-        return true;
-    }
-    MappedLog() = default;
-    MappedLog(const MappedLog&) = delete;
-    MappedLog& operator=(const MappedLog&) = delete;
-    ~MappedLog() {
-        if (base_ != nullptr)
-            ::munmap(base_, size_);
-    }
+// The log is read a piece at a time, so its length never shows in the program's memory; plain
+// reads, unlike a mapping, fail cleanly when another program cuts the file short meanwhile.
+constexpr size_t kPiece = size_t(1) << 20;
 
-    std::string_view Text() const { return {base_, size_}; }
-
-    // Hands back the whole pages before offset upTo, once a megabyte or more has gathered (or
-    // the end is reached), which keeps the calls few.
-    void Release(uint64_t upTo) {
-        static const uint64_t kPage = uint64_t(::sysconf(_SC_PAGESIZE));
-        constexpr uint64_t kBatch = uint64_t(1) << 20;
-        const uint64_t end = upTo >= size_ ? size_ : upTo / kPage * kPage;
-        if (base_ == nullptr || end <= released_ || (end - released_ < kBatch && end < size_))
-            return;
-        const uint64_t from = released_ / kPage * kPage;
-        ::madvise(base_ + from, end - from, MADV_DONTNEED);
-        released_ = end;
-    }
-
-  private:
-    char* base_ = nullptr;
-    uint64_t size_ = 0;
-    uint64_t released_ = 0;
+// What the first reading learns of a log: whether it is UTF-8 (adif::IsValidUtf8 over all of
+// it, checked a piece at a time), its beginning (for adif::FormatOf) and what a windowed reading
+// needs (adif::AdiLogScan).
+struct LogSurvey {
+    bool utf8 = true;
+    std::string head;
+    adif::AdiLogScan scan;
 };
 
-// The log's text is UTF-8 (adif::IsValidUtf8 over all of it), checked a megabyte at a time. A
-// piece ends before a byte that starts a character, so none is split between two checks; where
-// four continuation bytes come in a row the text is invalid however it is cut.
-bool IsUtf8Log(MappedLog& log) {
-    const std::string_view text = log.Text();
-    constexpr size_t kPiece = size_t(1) << 20;
-    for (size_t at = 0; at < text.size();) {
-        size_t cut = std::min(text.size(), at + kPiece);
-        for (int back = 0; back < 4 && cut < text.size() && (uint8_t(text[cut]) & 0xC0) == 0x80;
-             ++back)
-            --cut;
-        if (!adif::IsValidUtf8(text.substr(at, cut - at)))
-            return false;
-        log.Release(cut);
-        at = cut;
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// The first bytes of the log with a run of blanks at its start (after a byte order mark) cut to
+// one: FormatOf looks past those blanks at a few bytes only, so it tells the same from these.
+void AddToHead(std::string& head, std::string_view piece) {
+    constexpr size_t kHeadBytes = 16;
+    for (const char c : piece) {
+        if (head.size() >= kHeadBytes)
+            return;
+        const size_t start = head.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+        if (IsBlank(c) && head.size() > start &&
+            head.find_first_not_of(" \t\r\n", start) == std::string::npos)
+            continue;
+        head += c;
     }
-    return true;
+}
+
+// Reads the whole log through once, expecting size bytes; false with errno set at a read error,
+// with errno 0 when the log holds other than size bytes (it changed since it was looked at).
+// afterPiece is called with the bytes read so far after each piece.
+bool Survey(int fd, uint64_t size, LogSurvey& survey,
+            const std::function<void(uint64_t)>& afterPiece) {
+    // A piece is checked up to the start of its last character, which is carried over to the
+    // front of the next, so no character is split between two checks; where four continuation
+    // bytes come in a row the text is invalid however it is cut.
+    std::string buffer(kPiece + 4, '\0');
+    size_t carried = 0;
+    uint64_t total = 0;
+    while (true) {
+        const ssize_t got = ::read(fd, buffer.data() + carried, kPiece);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        const std::string_view fresh(buffer.data() + carried, size_t(got));
+        total += size_t(got);
+        if (total > size)
+            break;
+        survey.scan.Add(fresh);
+        AddToHead(survey.head, fresh);
+        const std::string_view all(buffer.data(), carried + size_t(got));
+        size_t cut = all.size();
+        for (int back = 0; back < 4 && cut > 0; ++back) {
+            --cut;
+            if ((uint8_t(all[cut]) & 0xC0) != 0x80)
+                break;
+        }
+        if (survey.utf8 && !adif::IsValidUtf8(all.substr(0, cut)))
+            survey.utf8 = false;
+        carried = all.size() - cut;
+        std::memmove(buffer.data(), all.data() + cut, carried);
+        if (afterPiece)
+            afterPiece(total);
+    }
+    if (survey.utf8 && !adif::IsValidUtf8(std::string_view(buffer.data(), carried)))
+        survey.utf8 = false;
+    errno = 0;
+    return total == size;
 }
 
 // All of what fd gives, kMaxLogBytes at most; false with errno set (EFBIG past that).
@@ -140,7 +153,8 @@ std::runtime_error LogChanged() {
     return std::runtime_error("the log changed since it was read; this card was not made");
 }
 
-// Reads exactly bytes.size() bytes at offset; false at an error or the end of the file.
+// Reads exactly bytes.size() bytes at offset; false at an error, or with errno 0 at the end of
+// the file.
 bool ReadAt(int fd, std::string& bytes, uint64_t offset) {
     size_t done = 0;
     while (done < bytes.size()) {
@@ -148,6 +162,8 @@ bool ReadAt(int fd, std::string& bytes, uint64_t offset) {
             ::pread(fd, bytes.data() + done, bytes.size() - done, off_t(offset + done));
         if (got < 0 && errno == EINTR)
             continue;
+        if (got == 0)
+            errno = 0;
         if (got <= 0)
             return false;
         done += size_t(got);
@@ -172,7 +188,8 @@ LogContacts::~LogContacts() = default;
 
 std::optional<LogContacts> LogContacts::Read(const std::string& path, qsl::SentSelection selection,
                                              std::string_view item, SelectionTotals& totals,
-                                             CommandIo& io) {
+                                             CommandIo& io,
+                                             const std::function<void(uint64_t)>& afterPiece) {
     std::error_code error;
     if (fs::is_directory(path, error)) {
         ReportError(io, path, "is a folder, not a log");
@@ -206,37 +223,48 @@ std::optional<LogContacts> LogContacts::Read(const std::string& path, qsl::SentS
                     "is " + std::to_string(bytes >> 20) + " MiB; logs over 256 MiB are refused");
         return std::nullopt;
     }
-    MappedLog map;
-    if (regular && !map.Map(file.Get(), size)) {
-        ReportError(io, path, "cannot read the log: " + std::string(std::strerror(errno)));
-        return std::nullopt;
-    }
-
     LogContacts contacts;
     Source& source = *contacts.source_;
+    const auto changed = [&] {
+        ReportError(io, path, "the log changed while it was read; nothing was made from it");
+        return std::nullopt;
+    };
+    const auto unreadable = [&] {
+        ReportError(io, path, "cannot read the log: " + std::string(std::strerror(errno)));
+        return std::nullopt;
+    };
+    LogSurvey survey;
+    if (regular && !Survey(file.Get(), size, survey, afterPiece))
+        return errno == 0 ? changed() : unreadable();
+
+    // A UTF-8 tagged log is read again through a window; any other is held whole for the run.
+    const bool windowed =
+        regular && survey.utf8 && adif::FormatOf(path, survey.head) == adif::LogFormat::Adi;
     std::string_view text;
-    if (regular && IsUtf8Log(map)) {
-        text = map.Text();
-        source.kind = Source::Kind::File;
-    } else {
-        if (!regular && adif::IsValidUtf8(piped)) {
+    if (!windowed) {
+        if (regular) {
+            piped.resize(size_t(size));
+            if (!ReadAt(file.Get(), piped, 0))
+                return errno == 0 ? changed() : unreadable();
+        }
+        if (adif::IsValidUtf8(piped)) {
             source.text = std::move(piped);
         } else {
             io.err << kProgram << ": note: " << path
                    << " is not UTF-8; read as Latin-1 (byte offsets below count the converted "
                       "text)\n";
-            source.text = adif::Latin1ToUtf8(regular ? map.Text() : std::string_view(piped));
-            map.Release(size);
+            source.text = adif::Latin1ToUtf8(piped);
+            std::string().swap(piped);
         }
         text = source.text;
         source.kind = Source::Kind::Text;
     }
-    const bool xml = adif::FormatOf(path, text) == adif::LogFormat::Adx;
+    const bool xml = !windowed && adif::FormatOf(path, text) == adif::LogFormat::Adx;
     if (xml)
         source.kind = Source::Kind::Kept;
 
     std::unordered_map<std::string, uint32_t> stations;
-    const adif::RecordSink choose = [&](adif::Record&& record) {
+    const adif::RecordBytesSink choose = [&](adif::Record&& record, std::string_view bytes) {
         ++contacts.recordCount_;
         if (ChooseContact(record, path, selection, item, totals, io)) {
             const auto [slot, added] =
@@ -246,21 +274,45 @@ std::optional<LogContacts> LogContacts::Read(const std::string& path, qsl::SentS
                 contacts.places_.push_back(Place{source.kept.size(), 0});
                 source.kept.push_back(std::move(record));
             } else {
-                const uint64_t length = record.end - record.offset;
-                contacts.places_.push_back(Place{record.offset, length});
-                if (source.kind == Source::Kind::File)
-                    source.checks.push_back(Fingerprint(text.substr(record.offset, length)));
+                contacts.places_.push_back(Place{record.offset, record.end - record.offset});
+                if (windowed)
+                    source.checks.push_back(Fingerprint(bytes));
             }
         }
-        if (source.kind == Source::Kind::File)
-            map.Release(record.end);
     };
-    if (xml)
-        adif::ReadAdx(text, choose);
-    else
-        adif::ReadAdi(text, choose);
-    if (source.kind == Source::Kind::File)
+    const auto whole = [&choose](adif::Record&& record) { choose(std::move(record), {}); };
+    if (xml) {
+        adif::ReadAdx(text, whole);
+    } else if (!windowed) {
+        adif::ReadAdi(text, whole);
+    } else {
+        source.kind = Source::Kind::File;
+        const int fd = file.Get();
+        uint64_t given = 0;
+        const adif::ReadLogBytes read = [&](uint64_t offset, char* into, size_t room) -> size_t {
+            ssize_t got = 0;
+            do {
+                got = ::pread(fd, into, room, off_t(offset));
+            } while (got < 0 && errno == EINTR);
+            if (got <= 0)
+                return 0;
+            given += uint64_t(got);
+            if (afterPiece)
+                afterPiece(size + given);
+            return size_t(got);
+        };
+        if (!adif::ReadAdiWindowed(survey.scan, kPiece, read, choose))
+            return changed();
         source.file = std::move(file);
+    }
+    // A log cut short, grown or written over while it was read would have been read as two
+    // different logs; what came of that is not to be trusted.
+    struct stat after {};
+    const int fd = regular ? (windowed ? source.file.Get() : file.Get()) : -1;
+    if (fd >= 0 && (::fstat(fd, &after) != 0 || after.st_size != status.st_size ||
+                    after.st_mtim.tv_sec != status.st_mtim.tv_sec ||
+                    after.st_mtim.tv_nsec != status.st_mtim.tv_nsec))
+        return changed();
     return contacts;
 }
 

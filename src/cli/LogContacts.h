@@ -1,5 +1,5 @@
 // The contacts a card run works through, kept as a few bytes each however long the log is. The log
-// is read once as a stream of records (its pages are let go of behind the reader); of every
+// is read through twice a piece at a time, to learn its encoding and then its records; of every
 // contact chosen only where its record lies and what grouping needs is kept, and a card reads its
 // records again from the file just before it is drawn. Choosing, reporting and grouping are those
 // of a run over the whole parsed log (cli::ChooseContact, qsl::OrderCards), so the cards, their
@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,10 +29,13 @@ namespace cli {
 class LogContacts {
   public:
     // Reads the log at path, reporting as ReadLog and ChooseContact report; none after reporting
-    // why the file cannot be read.
+    // why the file cannot be read, or that it changed while it was read. afterPiece, when given,
+    // is called with the bytes read so far (over both readings of a file) after each piece; tests
+    // change the file there.
     static std::optional<LogContacts> Read(const std::string& path, qsl::SentSelection selection,
                                            std::string_view item, SelectionTotals& totals,
-                                           CommandIo& io);
+                                           CommandIo& io,
+                                           const std::function<void(uint64_t)>& afterPiece = {});
 
     LogContacts(LogContacts&&) noexcept;
     LogContacts& operator=(LogContacts&&) noexcept;

@@ -247,6 +247,106 @@ TEST(AdiTest, ARecordReadAgainFromItsOwnBytesIsTheSame) {
     EXPECT_TRUE(ReadAdiRecord("<CALL:6>DL1").Damaged());
 }
 
+// A log read through a window of a few bytes, as a card run reads a long one.
+struct WindowedReading {
+    bool whole = false;
+    std::vector<Record> records;
+    std::vector<std::string> bytes;
+};
+
+WindowedReading ReadWindowed(std::string_view log, size_t window, size_t givesUpAt = SIZE_MAX) {
+    AdiLogScan scan;
+    for (size_t at = 0; at < log.size(); at += 3)
+        scan.Add(log.substr(at, 3));
+    WindowedReading reading;
+    const ReadLogBytes read = [&](uint64_t offset, char* into, size_t room) -> size_t {
+        if (offset >= std::min(log.size(), givesUpAt))
+            return 0;
+        room = std::min({room, size_t(2), std::min(log.size(), givesUpAt) - size_t(offset)});
+        log.copy(into, room, size_t(offset));
+        return room;
+    };
+    reading.whole =
+        ReadAdiWindowed(scan, window, read, [&](Record&& record, std::string_view bytes) {
+            reading.records.push_back(std::move(record));
+            reading.bytes.emplace_back(bytes);
+        });
+    return reading;
+}
+
+// Whatever the window's size, and wherever it cuts a tag, a value (one holding "<EOR>" among
+// them), a character or the header, the records are those of the whole log, each with its bytes.
+TEST(AdiTest, AWindowedReadingGivesTheWholeLogsRecords) {
+    const std::vector<std::string> logs = {
+        // Header text holding '<', a value holding "<EOR>", a damaged record, <EOF> at the end.
+        "Log <of> DL1ABC\n<ADIF_VER:5>3.1.4 <eoh>\n<CALL:6>DL1ABC<COMMENT:7>a<EOR>b<QSO_DATE:8>"
+        "20261201<eor>\n<CALL:2>XX<NAME:x>bad<EOR>\n<CALL:4>K1AB<NAME:4>J\xC3\xB6rg<EOR>\n<EOF>",
+        // Header fields in a log beginning with '<'; lengths counting characters.
+        "<ADIF_VER:5>3.1.4<EOH><CALL:4>K2AB<NAME:4>J\xC3\xB6rg <EOR><CALL:5>G4XYZ<QTH:3>Zo\xC3\xAB"
+        "<EOR>   <CALL:3>N0A<NAME:12>\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9x<EOR>%",
+        // No header; a tag without a length inside a record; the last field runs past the end.
+        "<CALL:4>K1AB<BAD><MODE:2>CW<EOR><CALL:4>K3CD<EOR><CALL:4>K4EF<NAME:40>short",
+        // A record without <EOR>, then a tag that never closes.
+        "junk before <CALL:4>K5GH<EOR><CALL:4>K6IJ<MODE:2>CW<QTH:3",
+        // Header text without <EOH>; long text between records.
+        "no header here " + std::string(100, 'x') + "<CALL:4>K7KL<EOR>" + std::string(50, ' ') +
+            "<call:4>k8mn<Eor>",
+        "",
+        "<EOR><EOR>",
+        "text only",
+    };
+    for (const std::string& log : logs) {
+        const std::vector<Record> whole = ParseAdi(log);
+        for (const size_t window :
+             {size_t(1), size_t(2), size_t(3), size_t(7), size_t(16), size_t(64), size_t(4096)}) {
+            SCOPED_TRACE(log + " / window " + std::to_string(window));
+            const WindowedReading reading = ReadWindowed(log, window);
+            EXPECT_TRUE(reading.whole);
+            ASSERT_EQ(reading.records.size(), whole.size());
+            for (size_t i = 0; i < whole.size(); ++i) {
+                const Record& got = reading.records[i];
+                EXPECT_EQ(got.number, whole[i].number);
+                EXPECT_EQ(got.offset, whole[i].offset);
+                EXPECT_EQ(got.end, whole[i].end);
+                EXPECT_EQ(got.damage, whole[i].damage);
+                EXPECT_EQ(got.damageOffset, whole[i].damageOffset);
+                ASSERT_EQ(got.fields.size(), whole[i].fields.size());
+                for (size_t f = 0; f < got.fields.size(); ++f) {
+                    EXPECT_EQ(got.fields[f].name, whole[i].fields[f].name);
+                    EXPECT_EQ(got.fields[f].type, whole[i].fields[f].type);
+                    EXPECT_EQ(got.fields[f].value, whole[i].fields[f].value);
+                }
+                EXPECT_EQ(reading.bytes[i],
+                          whole[i].Damaged()
+                              ? std::string()
+                              : log.substr(whole[i].offset, whole[i].end - whole[i].offset));
+            }
+        }
+    }
+}
+
+// A log that gives fewer bytes than were scanned (cut short while it is read) ends the reading
+// with a refusal; the records handed out before are whole ones.
+TEST(AdiTest, AWindowedReadingOfALogCutShortSaysSo) {
+    const std::string log =
+        "<CALL:4>K1AB<EOR><CALL:4>K2CD<COMMENT:9>x<EOR>yzzz<EOR><CALL:4>K3EF<EOR>";
+    for (size_t cut = 0; cut < log.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        const WindowedReading reading = ReadWindowed(log, 4, cut);
+        EXPECT_FALSE(reading.whole);
+        for (size_t i = 0; i < reading.records.size(); ++i) {
+            EXPECT_FALSE(reading.records[i].Damaged());
+            EXPECT_LE(reading.records[i].end, cut);
+            EXPECT_EQ(reading.bytes[i],
+                      log.substr(reading.records[i].offset,
+                                 reading.records[i].end - reading.records[i].offset));
+        }
+    }
+    const WindowedReading uncut = ReadWindowed(log, 4, log.size());
+    EXPECT_TRUE(uncut.whole);
+    EXPECT_EQ(uncut.records.size(), 3u);
+}
+
 TEST(LogEncodingTest, ALatin1LogIsConverted) {
     // "Jörg" and "Müller" in Latin-1, lengths counting Latin-1 bytes (one per character).
     const std::string latin1 =

@@ -8,8 +8,10 @@
 #include "cli/LogRun.h"
 #include "qsl/Queue.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
@@ -133,9 +135,10 @@ TEST_F(LogContactsTest, TaggedLatin1AndXmlLogsGiveTheContactsAndMessagesOfTheWho
 
 // A long log is read through once and its pages handed back as it goes; every contact is still
 // there to be read again, in the cards of the whole log.
-TEST_F(LogContactsTest, ALongLogKeepsEveryContactAndItsCards) {
+// A log of about 4 MiB, several of the reader's pieces.
+std::string LongLog() {
     std::string log = "<ADIF_VER:5>3.1.4<EOH>\n";
-    constexpr int kContacts = 40000; // about 4 MiB, several of the reader's batches
+    constexpr int kContacts = 40000;
     for (int i = 0; i < kContacts; ++i) {
         const std::string call = "DL" + std::to_string(i % 997) + "X";
         const std::string time = std::to_string(100000 + (i * 7919) % 899999);
@@ -145,6 +148,11 @@ TEST_F(LogContactsTest, ALongLogKeepsEveryContactAndItsCards) {
                "<QSL_SENT:1>" +
                (i % 10 == 0 ? "Y" : "N") + "<EOR>\n";
     }
+    return log;
+}
+
+TEST_F(LogContactsTest, ALongLogKeepsEveryContactAndItsCards) {
+    const std::string log = LongLog();
     WriteText(dir_ / "long.adi", log);
     ASSERT_GT(log.size(), size_t(4) << 20);
     const auto whole = Whole(dir_ / "long.adi", 5, qsl::SentSelection::Unsent);
@@ -174,6 +182,77 @@ TEST_F(LogContactsTest, ALogChangedAfterReadingIsNoticed) {
     EXPECT_THROW(log->Contact(1), std::runtime_error);
     WriteText(path, "<CALL:6>DL1ABC");
     EXPECT_THROW(log->Contact(0), std::runtime_error);
+}
+
+// Another program cutting the log short, adding to it or writing over it while it is read (in the
+// first reading, which learns its encoding, or the second, which takes its records) makes the
+// reading fail with a message; a mapped log cut short would have killed the program instead.
+TEST_F(LogContactsTest, ALogChangedWhileItIsReadIsRefused) {
+    const std::string log = LongLog();
+    std::string latin1 = log;
+    latin1.replace(latin1.find("a comment"), 1, "\xE4");
+    const uint64_t size = log.size();
+    struct Change {
+        const char* what;
+        const std::string* text;
+        uint64_t when; // after this many bytes read over both readings
+        std::function<void(const fs::path&)> change;
+    };
+    const auto cut = [](const fs::path& path) { fs::resize_file(path, 1000); };
+    const auto grow = [](const fs::path& path) {
+        std::ofstream(path, std::ios::app) << "<CALL:4>K1AB<EOR>\n";
+    };
+    const auto overwrite = [&log](const fs::path& path) {
+        std::string other = log;
+        other.replace(other.rfind("<CALL:"), 8, "<CALL:3>");
+        WriteText(path, other);
+    };
+    const std::vector<Change> changes = {
+        {"cut in the first reading", &log, uint64_t(1) << 20, cut},
+        {"cut in the second reading", &log, size + (uint64_t(2) << 20), cut},
+        {"cut between the readings", &log, size, cut},
+        {"grown in the first reading", &log, uint64_t(1) << 20, grow},
+        {"grown in the second reading", &log, size + (uint64_t(1) << 20), grow},
+        {"written over in the second reading", &log, size + (uint64_t(3) << 20), overwrite},
+        {"Latin-1, cut between the readings", &latin1, size, cut},
+    };
+    const fs::path path = dir_ / "changing.adi";
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.what);
+        WriteText(path, *change.text);
+        // Any write afterwards shows in the file's time, however coarse the clock.
+        fs::last_write_time(path, fs::last_write_time(path) - std::chrono::hours(1));
+        std::ostringstream out;
+        std::ostringstream err;
+        CommandIo io{out, err};
+        SelectionTotals totals;
+        bool changed = false;
+        const std::optional<LogContacts> contacts = LogContacts::Read(
+            path.string(), qsl::SentSelection::All, "card", totals, io, [&](uint64_t done) {
+                if (!changed && done >= change.when) {
+                    change.change(path);
+                    changed = true;
+                }
+            });
+        EXPECT_TRUE(changed);
+        EXPECT_FALSE(contacts.has_value());
+        EXPECT_NE(err.str().find("changing.adi: the log changed while it was read"),
+                  std::string::npos)
+            << err.str();
+    }
+    // Left alone, the same log reads whole.
+    WriteText(path, log);
+    std::ostringstream out;
+    std::ostringstream err;
+    CommandIo io{out, err};
+    SelectionTotals totals;
+    uint64_t read = 0;
+    const std::optional<LogContacts> contacts =
+        LogContacts::Read(path.string(), qsl::SentSelection::All, "card", totals, io,
+                          [&](uint64_t done) { read = done; });
+    ASSERT_TRUE(contacts.has_value());
+    EXPECT_EQ(contacts->Size(), 40000u);
+    EXPECT_EQ(read, 2 * size);
 }
 
 // A pipe can be read only once: its log is kept in memory, with the same contacts and messages.
