@@ -133,8 +133,6 @@ TEST_F(LogContactsTest, TaggedLatin1AndXmlLogsGiveTheContactsAndMessagesOfTheWho
     ExpectSameAsWhole(dir_ / "log.adx");
 }
 
-// A long log is read through once and its pages handed back as it goes; every contact is still
-// there to be read again, in the cards of the whole log.
 // A log of about 4 MiB, several of the reader's pieces.
 std::string LongLog() {
     std::string log = "<ADIF_VER:5>3.1.4<EOH>\n";
@@ -151,6 +149,8 @@ std::string LongLog() {
     return log;
 }
 
+// A long log is read through a window a piece at a time; every contact is still
+// there to be read again, in the cards of the whole log.
 TEST_F(LogContactsTest, ALongLogKeepsEveryContactAndItsCards) {
     const std::string log = LongLog();
     WriteText(dir_ / "long.adi", log);
