@@ -781,7 +781,8 @@ void AdiLogScan::Add(std::string_view piece) {
             firstEoh_ = size_ + eoh;
     }
     size_ += piece.size();
-    joined.append(piece.substr(std::min<size_t>(piece.size(), 4)));
+    if (piece.size() >= 4)
+        joined = piece.substr(piece.size() - 4);
     tail_ = joined.substr(joined.size() - std::min<size_t>(joined.size(), 4));
 }
 

@@ -294,11 +294,14 @@ TEST(AdiTest, AWindowedReadingGivesTheWholeLogsRecords) {
         "",
         "<EOR><EOR>",
         "text only",
+        // Lengths counting characters, the text after them running to a window's end.
+        "<CALL:4>K9AB<NAME:6>\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9    \n   <QTH:5>"
+        "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC<EOR><CALL:2>K9<NAME:3>"
+        "\xF0\x9F\x93\xBB\xF0\x9F\x93\xBB\xF0\x9F\x93\xBBxy   <EOR>",
     };
     for (const std::string& log : logs) {
         const std::vector<Record> whole = ParseAdi(log);
-        for (const size_t window :
-             {size_t(1), size_t(2), size_t(3), size_t(7), size_t(16), size_t(64), size_t(4096)}) {
+        for (size_t window = 1; window <= log.size() + 1; ++window) {
             SCOPED_TRACE(log + " / window " + std::to_string(window));
             const WindowedReading reading = ReadWindowed(log, window);
             EXPECT_TRUE(reading.whole);

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -131,6 +132,11 @@ TEST_F(LogContactsTest, TaggedLatin1AndXmlLogsGiveTheContactsAndMessagesOfTheWho
               "<RECORD><CALL>X</CALL><A></B></RECORD>"
               "<RECORD><CALL>dl1abc</CALL><QSO_DATE>20261201</QSO_DATE></RECORD></RECORDS></ADX>");
     ExpectSameAsWhole(dir_ / "log.adx");
+    // An XML log is told by its beginning too, after a byte order mark and blanks.
+    std::ifstream adx(dir_ / "log.adx", std::ios::binary);
+    const std::string xml((std::istreambuf_iterator<char>(adx)), std::istreambuf_iterator<char>());
+    WriteText(dir_ / "xml.adi", "\xEF\xBB\xBF \r\n\n\t  " + xml);
+    ExpectSameAsWhole(dir_ / "xml.adi");
 }
 
 // A log of about 4 MiB, several of the reader's pieces.
