@@ -2,10 +2,14 @@
 # velmora-card over a whole log, as a user runs it: wall time, CPU time (user + system), cards
 # per second of wall time and peak memory (maximum resident set) of each run.
 #
-#   bench/cli/batch.sh [CONTACTS] [REPEATS] [PER_CARD]
+#   bench/cli/batch.sh [CONTACTS] [REPEATS] [PER_CARD] [JOBS]
 #
 # CONTACTS (1000) contacts, each station about four times; REPEATS (3) runs of each case; the
-# second case groups PER_CARD (4) contacts per card. Needs the release build:
+# second case groups PER_CARD (4) contacts per card; JOBS composing threads (velmora-card's
+# default, one per core, when not given). CPU time counts the system's work for the run too:
+# on a file system without a journal, making a file skips every inode freed in the last minutes,
+# so runs shortly after many files were removed (a previous run's cards) pay more. Needs the
+# release build:
 #   cmake --preset release && cmake --build --preset release --target velmora-card make_batch_input
 # and /usr/bin/time (Debian package "time"). The cards go to a scratch folder on the same disk
 # as TMPDIR, since flushing card files to the disk is part of the cost.
@@ -15,6 +19,9 @@ build="${VELMORA_BUILD:-$here/../../build/release}"
 contacts="${1:-1000}"
 repeats="${2:-3}"
 perCard="${3:-4}"
+jobs=()
+[ -n "${4:-}" ] && jobs=(--jobs "$4")
+jobsLabel="${4:-default}"
 card="$build/src/cli/velmora-card"
 maker="$build/bench/make_batch_input"
 for tool in "$card" "$maker" /usr/bin/time; do
@@ -35,7 +42,7 @@ run() {
     out="$(mktemp -d "$work/cards.XXXXXX")"
     /usr/bin/time -f '%e %U %S %M' -o "$work/time.txt" \
         "$card" --adif "$work/log.adi" --out "$out" --background "$work/background.jpg" \
-        --profile "$work/velmora.ini" "$@" >"$work/out.txt" 2>"$work/err.txt" || {
+        --profile "$work/velmora.ini" "${jobs[@]}" "$@" >"$work/out.txt" 2>"$work/err.txt" || {
         echo "batch.sh: velmora-card failed:" >&2
         cat "$work/err.txt" >&2
         exit 1
@@ -49,7 +56,7 @@ run() {
 report() {
     local label="$1"
     shift
-    echo "== $label: $contacts contacts, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+    echo "== $label: $contacts contacts, $(nproc) cores, jobs $jobsLabel, load $(cut -d' ' -f1-3 /proc/loadavg)"
     for ((i = 1; i <= repeats; ++i)); do
         read -r cards wall cpu rss < <(run "$@")
         awk -v c="$cards" -v n="$contacts" -v w="$wall" -v u="$cpu" -v m="$rss" 'BEGIN {

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace adif {
 
@@ -20,6 +21,9 @@ class AdiWriter {
     void EndRecord();
 
     const std::string& Text() const { return text_; }
+    // The text written since the last Take (the header first), handed over, so a long file can
+    // be written out as it is made.
+    std::string Take() { return std::exchange(text_, std::string()); }
 
   private:
     void Put(std::string_view name, std::string_view value);

@@ -69,9 +69,12 @@ bool IsBlank(char c) {
 }
 
 // Collects the records of either format: opens a record at its first tag, marks it damaged at
-// most once (the first fault is the one worth reporting), and numbers records as they close.
+// most once (the first fault is the one worth reporting), numbers records as they close and hands
+// each to the sink at once, so a long log never has to be held as records.
 class RecordCollector {
   public:
+    explicit RecordCollector(const RecordSink& sink) : sink_(sink) {}
+
     bool Open() const { return open_; }
     Record& Current() { return current_; }
 
@@ -89,43 +92,110 @@ class RecordCollector {
             current_.damageOffset = offset;
         }
     }
-    // A record with neither fields nor damage (an <EOR> after another) is not a record.
-    void Finish() {
+    // A record with neither fields nor damage (an <EOR> after another) is not a record. end is
+    // the offset just past the record's last byte.
+    void Finish(uint64_t end) {
         if (!open_)
             return;
         open_ = false;
         if (current_.fields.empty() && !current_.Damaged())
             return;
-        current_.number = records_.size() + 1;
-        records_.push_back(std::move(current_));
+        current_.number = ++count_;
+        current_.end = end;
+        sink_(std::move(current_));
     }
     void Discard() { open_ = false; }
-    bool Empty() const { return records_.empty(); }
-    std::vector<Record> Take() { return std::move(records_); }
+    bool Empty() const { return count_ == 0; }
 
   private:
-    std::vector<Record> records_;
+    const RecordSink& sink_;
+    size_t count_ = 0;
     Record current_;
     bool open_ = false;
 };
 
 // ---- The tagged form (.adi) --------------------------------------------------------------------
 
+// A part of a log held in memory: bytes are the log's from offset base on.
+struct Window {
+    uint64_t base = 0;
+    std::string_view bytes;
+};
+
 class AdiReader {
   public:
-    explicit AdiReader(std::string_view text) : text_(text), lastEor_(RFindNoCase(text, "<EOR>")) {}
+    // A whole log may begin with a header; the bytes of one record read again never do.
+    enum class Start { Log, Record };
 
-    std::vector<Record> Read() {
-        SkipHeaderText();
-        while (ReadTag()) {
+    AdiReader(std::string_view text, const RecordSink& sink, Start start = Start::Log)
+        : text_(text), size_(text.size()), lastEor_(RFindNoCase(text, "<EOR>")),
+          headerPossible_(start == Start::Log), textEndsLog_(start == Start::Log), records_(sink) {}
+
+    // A log read through a window over its bytes: text is the window's first part (the log's
+    // beginning) and Refill brings in more; scan has seen the whole log.
+    AdiReader(const AdiLogScan& scan, const RecordSink& sink)
+        : size_(scan.Size()), lastEor_(scan.LastEor()), eoh_(scan.FirstEoh()),
+          headerPossible_(true), textEndsLog_(true), windowed_(true), records_(sink) {}
+
+    void Read() {
+        if (headerPossible_)
+            SkipHeaderText();
+        while (ReadTag() == Step::Next) {
         }
-        if (records_.Open() && (!records_.Current().fields.empty()))
-            records_.Damage(records_.Current().offset, "the log ends before this record's <EOR>");
-        records_.Finish();
-        return records_.Take();
+        Close();
+    }
+
+    // The windowed reading: fill(keepFrom) drops the window's bytes before keepFrom (which may lie
+    // past them), brings in more and returns the new window, or nullopt when the log gives fewer
+    // bytes than the scan saw (it changed); reading stops there.
+    using Fill = std::function<std::optional<Window>(uint64_t keepFrom)>;
+    bool ReadWindowed(const Fill& fill) {
+        if (!Move(fill))
+            return false;
+        if (headerPossible_)
+            SkipHeaderText();
+        while (true) {
+            const Step step = ReadTag();
+            if (step == Step::Stop)
+                break;
+            if (step == Step::More && !Move(fill))
+                return false;
+        }
+        Close();
+        return true;
+    }
+
+    // The window's bytes of [from, to) of the log; empty when they are no longer held.
+    std::string_view Bytes(uint64_t from, uint64_t to) const {
+        if (from < base_ || to > base_ + text_.size() || from > to)
+            return {};
+        return text_.substr(size_t(from - base_), size_t(to - from));
     }
 
   private:
+    enum class Step { Next, More, Stop };
+
+    // Whether the window holds the log's last byte: only then does running out of it mean the
+    // end of the log.
+    bool AtEnd() const { return base_ + text_.size() >= size_; }
+
+    bool Move(const Fill& fill) {
+        const uint64_t keep = records_.Open() ? records_.Current().offset : base_ + pos_;
+        const std::optional<Window> window = fill(keep);
+        if (!window)
+            return false;
+        pos_ = size_t(base_ + pos_ - window->base);
+        base_ = window->base;
+        text_ = window->bytes;
+        return true;
+    }
+
+    void Close() {
+        if (records_.Open() && (!records_.Current().fields.empty()))
+            records_.Damage(records_.Current().offset, "the log ends before this record's <EOR>");
+        records_.Finish(size_);
+    }
+
     // A file that does not begin with '<' starts with header text, which may hold anything
     // (even '<'), up to <EOH>. A file without <EOH> has no recognisable header: its records are
     // read from the start, and the text before the first tag is ignored like any text between
@@ -133,22 +203,30 @@ class AdiReader {
     void SkipHeaderText() {
         if (text_.empty() || text_[0] == '<')
             return;
-        const size_t eoh = FindNoCase(text_, "<EOH>", 0);
+        const uint64_t eoh = windowed_ ? eoh_ : FindNoCase(text_, "<EOH>", 0);
         if (eoh == std::string_view::npos)
             return;
-        pos_ = eoh + 5;
+        pos_ = size_t(eoh + 5);
         headerPossible_ = false;
     }
 
-    // Reads the next tag and its data; false at the end of the text.
-    bool ReadTag() {
+    // Reads the next tag and its data: Stop at the end of the log, More (having changed nothing
+    // but how far text without tags is passed over) when the window ends before the tag does.
+    Step ReadTag() {
+        if (pos_ > text_.size())
+            return Step::More; // a header that ends past the window
         const size_t lt = text_.find('<', pos_);
-        if (lt == std::string_view::npos)
-            return false;
+        if (lt == std::string_view::npos) {
+            pos_ = text_.size();
+            return AtEnd() ? Step::Stop : Step::More;
+        }
+        pos_ = lt;
         const size_t gt = text_.find('>', lt + 1);
         if (gt == std::string_view::npos) {
-            records_.Damage(lt, "a tag without its closing '>'");
-            return false;
+            if (!AtEnd())
+                return Step::More;
+            records_.Damage(At(lt), "a tag without its closing '>'");
+            return Step::Stop;
         }
         const std::string_view inside = text_.substr(lt + 1, gt - lt - 1);
         // Text between fields is ignored, and a '<' in it starts no tag when another '<' comes
@@ -156,30 +234,31 @@ class AdiReader {
         // (which also keeps a long run of '<' from being scanned again for every one of them).
         if (const size_t inner = inside.rfind('<'); inner != std::string_view::npos) {
             pos_ = lt + 1 + inner;
-            return true;
+            return Step::Next;
         }
         const size_t colon = inside.find(':');
         const std::string_view name = inside.substr(0, colon);
         if (EqualNoCase(name, "EOR")) {
-            records_.Finish();
+            records_.Finish(At(gt + 1));
             pos_ = gt + 1;
-            return true;
+            return Step::Next;
         }
         if (EqualNoCase(name, "EOH")) {
             if (headerPossible_ && records_.Empty())
                 records_.Discard();
             headerPossible_ = false;
             pos_ = gt + 1;
-            return true;
+            return Step::Next;
         }
         if (colon == std::string_view::npos) {
             // Loggers end their files with markers of their own (<EOF>, <APP_LoTW_EOF>); after
             // the last record such a tag ends nothing that could be damaged.
-            if (!records_.Open() && (lastEor_ == std::string_view::npos || lt > lastEor_)) {
+            if (!records_.Open() && (lastEor_ == std::string_view::npos || At(lt) > lastEor_)) {
                 pos_ = gt + 1;
-                return true;
+                return Step::Next;
             }
-            return SkipDamagedRecord(lt, "the tag <" + Quoted(inside) + "> has no length");
+            return SkipDamagedRecord(
+                lt, [&] { return "the tag <" + Quoted(inside) + "> has no length"; });
         }
 
         const std::string_view rest = inside.substr(colon + 1);
@@ -189,28 +268,38 @@ class AdiReader {
             typeColon == std::string_view::npos ? std::string_view{} : rest.substr(typeColon + 1);
         const std::optional<uint64_t> length = ParseLength(lengthText);
         if (!length)
-            return SkipDamagedRecord(lt, "the field <" + Quoted(inside) + "> has a bad length");
-        const uint64_t left = text_.size() - (gt + 1);
+            return SkipDamagedRecord(
+                lt, [&] { return "the field <" + Quoted(inside) + "> has a bad length"; });
+        const uint64_t left = size_ - At(gt + 1);
         if (*length > left) {
-            records_.Damage(lt, "the field <" + Quoted(inside) + "> runs past the end of " +
-                                    "the log (" + std::to_string(left) + " bytes left)");
-            return false;
+            records_.Damage(At(lt), "the field <" + Quoted(inside) + "> runs past the end of " +
+                                        "the log (" + std::to_string(left) + " bytes left)");
+            return Step::Stop;
         }
+        // The data and the byte after it must be in the window to be judged.
+        if (!AtEnd() && gt + 1 + *length >= text_.size())
+            return Step::More;
+        short_ = false;
         const size_t bytes = DataBytes(gt + 1, size_t(*length));
-        records_.Begin(lt);
+        if (short_)
+            return Step::More;
+        records_.Begin(At(lt));
         if (!name.empty() && !records_.Current().Damaged()) {
             records_.Current().fields.push_back(
                 Field{UpperCopy(name), UpperCopy(type), std::string(text_.substr(gt + 1, bytes))});
         }
         pos_ = gt + 1 + bytes;
-        return true;
+        return Step::Next;
     }
+
+    uint64_t At(size_t inWindow) const { return base_ + inWindow; }
 
     // The bytes of a field's data of `length` at `begin`. The length counts bytes, but some
     // writers count characters, which cuts a value holding multi-byte characters short. Such a
     // cut shows as data that ends inside a UTF-8 sequence, or as text left over before the
     // next tag; then the length is read as characters instead, when that reading ends cleanly
-    // (before blanks and the next '<', or at the end of the log).
+    // (before blanks and the next '<', or at the end of the log). Sets short_ when the window
+    // ends before that can be told.
     size_t DataBytes(size_t begin, size_t length) const {
         const std::string_view data = text_.substr(begin, length);
         const bool multiByte =
@@ -222,6 +311,11 @@ class AdiReader {
             return length;
         size_t at = begin;
         for (size_t counted = 0; counted < length; ++counted) {
+            // A character cut by the window's end would read as a stray byte.
+            if (!AtEnd() && at + 4 > text_.size()) {
+                short_ = true;
+                return length;
+            }
             if (at >= text_.size())
                 return length;
             at += Utf8SequenceLength(text_, at);
@@ -229,29 +323,41 @@ class AdiReader {
         return EndsCleanly(at) ? at - begin : length;
     }
 
-    // True when only blanks stand between at and the next tag or the end of the log.
+    // True when only blanks stand between at and the next tag or the end of the log. The bytes
+    // of one record read again end at its <EOR>, not at the log's end: a reading that runs up to
+    // there would have taken that <EOR> in the whole log too, where it closed the record.
     bool EndsCleanly(size_t at) const {
         while (at < text_.size() && IsBlank(text_[at]))
             ++at;
-        return at == text_.size() || text_[at] == '<';
+        if (at == text_.size() && !AtEnd())
+            short_ = true;
+        return at == text_.size() ? textEndsLog_ : text_[at] == '<';
     }
 
     // Without a trustworthy length the end of the field's data is unknown, so the rest of the
     // record is skipped up to its <EOR>, where reading can safely start again.
-    bool SkipDamagedRecord(size_t at, std::string message) {
-        records_.Damage(at, std::move(message));
+    template <typename Message> Step SkipDamagedRecord(size_t at, const Message& message) {
         const size_t eor = FindNoCase(text_, "<EOR>", at + 1);
+        if (eor == std::string_view::npos && !AtEnd())
+            return Step::More;
+        records_.Damage(At(at), message());
         if (eor == std::string_view::npos)
-            return false;
-        records_.Finish();
+            return Step::Stop;
+        records_.Finish(At(eor + 5));
         pos_ = eor + 5;
-        return true;
+        return Step::Next;
     }
 
     std::string_view text_;
-    size_t lastEor_;
+    uint64_t base_ = 0; // the log offset of text_[0]
+    uint64_t size_;     // the log's length
+    uint64_t lastEor_;  // or AdiLogScan::kNone (equal to npos)
+    uint64_t eoh_ = AdiLogScan::kNone;
     size_t pos_ = 0;
-    bool headerPossible_ = true;
+    bool headerPossible_;
+    bool textEndsLog_;
+    bool windowed_ = false;
+    mutable bool short_ = false;
     RecordCollector records_;
 };
 
@@ -524,12 +630,12 @@ void PreferInternationalFields(Record& record) {
 
 class AdxReader {
   public:
-    explicit AdxReader(std::string_view text) : text_(text), scanner_(text) {}
+    AdxReader(std::string_view text, const RecordSink& sink)
+        : text_(text), scanner_(text), records_(sink) {}
 
-    std::vector<Record> Read() {
+    void Read() {
         while (Step()) {
         }
-        return records_.Take();
     }
 
   private:
@@ -540,7 +646,7 @@ class AdxReader {
         case XmlToken::Finished:
             if (records_.Open())
                 records_.Damage(records_.Current().offset, "the log ends inside this record");
-            records_.Finish();
+            records_.Finish(text_.size());
             return false;
         case XmlToken::Error:
             return Recover(token.offset, token.text);
@@ -599,7 +705,7 @@ class AdxReader {
         }
         if (records_.Open() && stack_.size() < recordDepth_) {
             PreferInternationalFields(records_.Current());
-            records_.Finish();
+            records_.Finish(scanner_.Position());
         }
         return true;
     }
@@ -612,7 +718,7 @@ class AdxReader {
         records_.Damage(at, message);
         inField_ = false;
         const size_t end = inRecord ? FindNoCase(text_, "</RECORD>", at) : std::string_view::npos;
-        records_.Finish();
+        records_.Finish(end == std::string_view::npos ? scanner_.Position() : end + 9);
         if (end == std::string_view::npos)
             return false;
         scanner_.MoveTo(end + 9);
@@ -644,12 +750,102 @@ std::string_view Record::Value(std::string_view name) const {
     return field == nullptr ? std::string_view{} : std::string_view(field->value);
 }
 
+void ReadAdi(std::string_view text, const RecordSink& sink) {
+    AdiReader(text, sink).Read();
+}
+
+void ReadAdx(std::string_view text, const RecordSink& sink) {
+    AdxReader(text, sink).Read();
+}
+
+void AdiLogScan::Add(std::string_view piece) {
+    if (piece.empty())
+        return;
+    if (size_ == 0)
+        headerText_ = piece[0] != '<';
+    // A marker may begin in the bytes kept from the pieces before.
+    std::string joined = tail_;
+    joined.append(piece.substr(0, std::min<size_t>(piece.size(), 4)));
+    const uint64_t joinedAt = size_ - tail_.size();
+    for (size_t at = 0; at < tail_.size() && at + 5 <= joined.size(); ++at) {
+        const std::string_view marker = std::string_view(joined).substr(at, 5);
+        if (EqualNoCase(marker, "<EOR>"))
+            lastEor_ = joinedAt + at;
+        if (headerText_ && firstEoh_ == kNone && EqualNoCase(marker, "<EOH>"))
+            firstEoh_ = joinedAt + at;
+    }
+    if (const size_t eor = RFindNoCase(piece, "<EOR>"); eor != std::string_view::npos)
+        lastEor_ = size_ + eor;
+    if (headerText_ && firstEoh_ == kNone) {
+        if (const size_t eoh = FindNoCase(piece, "<EOH>", 0); eoh != std::string_view::npos)
+            firstEoh_ = size_ + eoh;
+    }
+    size_ += piece.size();
+    if (piece.size() >= 4)
+        joined = piece.substr(piece.size() - 4);
+    tail_ = joined.substr(joined.size() - std::min<size_t>(joined.size(), 4));
+}
+
+bool ReadAdiWindowed(const AdiLogScan& scan, size_t window, const ReadLogBytes& read,
+                     const RecordBytesSink& sink) {
+    const AdiReader* reader = nullptr;
+    const RecordSink withBytes = [&](Record&& record) {
+        const std::string_view bytes =
+            record.Damaged() ? std::string_view{} : reader->Bytes(record.offset, record.end);
+        sink(std::move(record), bytes);
+    };
+    AdiReader adi(scan, withBytes);
+    reader = &adi;
+
+    std::string held;
+    uint64_t base = 0;
+    const uint64_t size = scan.Size();
+    const auto fill = [&](uint64_t keepFrom) -> std::optional<Window> {
+        const uint64_t drop = std::min<uint64_t>(keepFrom - base, held.size());
+        held.erase(0, size_t(drop));
+        base += drop;
+        base = std::max(base, keepFrom); // a header passed over needs no reading
+        // A record longer than the window doubles it, so it is read again only a few times.
+        const uint64_t end = base + held.size();
+        const size_t more = size_t(std::min<uint64_t>(std::max(window, held.size()), size - end));
+        size_t done = held.size();
+        held.resize(done + more);
+        while (done < held.size()) {
+            const size_t got = read(base + done, held.data() + done, held.size() - done);
+            if (got == 0)
+                return std::nullopt;
+            done += got;
+        }
+        return Window{base, held};
+    };
+    return adi.ReadWindowed(fill);
+}
+
 std::vector<Record> ParseAdi(std::string_view text) {
-    return AdiReader(text).Read();
+    std::vector<Record> records;
+    ReadAdi(text, [&records](Record&& record) { records.push_back(std::move(record)); });
+    return records;
 }
 
 std::vector<Record> ParseAdx(std::string_view text) {
-    return AdxReader(text).Read();
+    std::vector<Record> records;
+    ReadAdx(text, [&records](Record&& record) { records.push_back(std::move(record)); });
+    return records;
+}
+
+Record ReadAdiRecord(std::string_view bytes) {
+    std::optional<Record> first;
+    const RecordSink keepFirst = [&first](Record&& record) {
+        if (!first)
+            first = std::move(record);
+    };
+    AdiReader(bytes, keepFirst, AdiReader::Start::Record).Read();
+    if (!first) {
+        Record none;
+        none.damage = "no record in these bytes";
+        return none;
+    }
+    return std::move(*first);
 }
 
 LogFormat FormatOf(std::string_view fileName, std::string_view text) {

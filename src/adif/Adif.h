@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,7 @@ struct Field {
 struct Record {
     size_t number = 0;   // 1 for the first record of the file
     uint64_t offset = 0; // byte offset of the record's first tag
+    uint64_t end = 0;    // byte offset just past the record (its <EOR>, or </RECORD>)
     std::vector<Field> fields;
 
     // Empty for a record read whole; otherwise what is wrong, found at damageOffset.
@@ -43,6 +45,51 @@ struct Record {
 // Records in file order, damaged ones included, header fields left out.
 std::vector<Record> ParseAdi(std::string_view text);
 std::vector<Record> ParseAdx(std::string_view text);
+
+// The same records handed to sink one at a time as they are read, so that a reader of a long log
+// keeps only what it needs of each.
+using RecordSink = std::function<void(Record&&)>;
+void ReadAdi(std::string_view text, const RecordSink& sink);
+void ReadAdx(std::string_view text, const RecordSink& sink);
+
+// A record of the tagged form read again from its own bytes (text[offset, end) of a record that
+// ReadAdi read whole): the same fields, with offsets counted from the start of bytes. Damaged
+// when bytes hold no record.
+Record ReadAdiRecord(std::string_view bytes);
+
+// What reading a tagged log through a window (ReadAdiWindowed) needs to know of the whole log,
+// gathered from its bytes handed over in order, in pieces of any size.
+class AdiLogScan {
+  public:
+    static constexpr uint64_t kNone = ~uint64_t(0);
+
+    void Add(std::string_view piece);
+    uint64_t Size() const { return size_; }
+    // The offset of the last <EOR> (in any case), or kNone.
+    uint64_t LastEor() const { return lastEor_; }
+    // The offset of the first <EOH>, or kNone; looked for only when the log does not begin
+    // with '<' (only then is it needed).
+    uint64_t FirstEoh() const { return firstEoh_; }
+
+  private:
+    uint64_t size_ = 0;
+    uint64_t lastEor_ = kNone;
+    uint64_t firstEoh_ = kNone;
+    bool headerText_ = false;
+    std::string tail_; // the last bytes added, for a marker split between two pieces
+};
+
+// Bytes of a log at offset, up to room of them put at into; how many, 0 at an error or the end.
+using ReadLogBytes = std::function<size_t(uint64_t offset, char* into, size_t room)>;
+// A record with its bytes in the log; empty for a damaged record.
+using RecordBytesSink = std::function<void(Record&&, std::string_view bytes)>;
+
+// ReadAdi over a log of scan.Size() bytes that need not be held at once: the same records, read
+// through a window of about window bytes (more while one record is longer), refilled by read.
+// False when read gives fewer bytes than the scan saw (the log shrank); the records handed out
+// before that are all there is.
+bool ReadAdiWindowed(const AdiLogScan& scan, size_t window, const ReadLogBytes& read,
+                     const RecordBytesSink& sink);
 
 enum class LogFormat { Adi, Adx };
 

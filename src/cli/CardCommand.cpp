@@ -5,6 +5,7 @@
 #include "card/PictureTable.h"
 #include "cli/CardComposers.h"
 #include "cli/CardWriter.h"
+#include "cli/LogContacts.h"
 #include "cli/LogRun.h"
 #include "cli/MakeCards.h"
 #include "cli/OptionTable.h"
@@ -251,32 +252,48 @@ struct LogTotals {
     size_t failed = 0;
 };
 
-// One card of the run: only its contacts are kept for the whole run (the sent log names them).
-// The card's text is prepared just before it is drawn, so a long log does not hold the text of
-// every card at once.
-struct CardJob {
-    std::vector<const adif::Record*> contacts; // oldest first
-};
-
 static_assert(qsl::kMaxContactsPerCard <= card::kMaxTableRows,
               "every contact grouped onto a card gets a row of its table");
 
-std::vector<CardJob> PlanCards(const std::vector<const adif::Record*>& contacts,
-                               const CardOptions& options) {
-    std::vector<CardJob> jobs;
-    for (qsl::CardContacts& group : qsl::GroupContacts(contacts, PerCard(options).value_or(1)))
-        jobs.push_back(CardJob{std::move(group.contacts)});
-    return jobs;
-}
+// The cards of the run: the chosen contacts in card order and where each card begins. A card's
+// records are read again from the log just before it is drawn, so a long log holds neither its
+// records nor the text of its cards at once.
+class CardPlan {
+  public:
+    CardPlan(LogContacts& log, size_t perCard) : log_(log), order_(log.PlanCards(perCard)) {}
 
-// What DrawBoxes needs for the card of job.
-card::CardData PrepareCard(const CardJob& job, const CardOptions& options,
+    size_t Cards() const { return order_.firsts.size(); }
+    size_t ContactsOn(size_t card) const { return End(card) - order_.firsts[card]; }
+    // The records of card, oldest first.
+    std::vector<adif::Record> Records(size_t card) const {
+        std::vector<adif::Record> records;
+        records.reserve(ContactsOn(card));
+        for (size_t at = order_.firsts[card]; at < End(card); ++at)
+            records.push_back(log_.Contact(order_.contacts[at]));
+        return records;
+    }
+    // Contact k of card.
+    adif::Record Contact(size_t card, size_t k) const {
+        return log_.Contact(order_.contacts[order_.firsts[card] + k]);
+    }
+
+  private:
+    size_t End(size_t card) const {
+        return card + 1 < order_.firsts.size() ? order_.firsts[card + 1] : order_.contacts.size();
+    }
+
+    LogContacts& log_;
+    qsl::CardOrder order_;
+};
+
+// What DrawBoxes needs for a card of these records.
+card::CardData PrepareCard(const std::vector<adif::Record>& records, const CardOptions& options,
                            const velmora::StationProfile& profile) {
     const std::string datePattern(options.dateFormat.value_or(std::string(kDefaultDateFormat)));
     std::vector<Contact> details;
-    details.reserve(job.contacts.size());
-    for (const adif::Record* record : job.contacts)
-        details.push_back(ContactFromRecord(*record, datePattern));
+    details.reserve(records.size());
+    for (const adif::Record& record : records)
+        details.push_back(ContactFromRecord(record, datePattern));
     return CardDataFor(details, profile, options.pseTnx ? QslRequest::PseTnx : QslRequest::None);
 }
 
@@ -302,14 +319,19 @@ void PrintSummary(const LogTotals& totals, const CardOptions& options, double se
 }
 
 // The sent log of the contacts whose cards are in place, in the order of the cards.
-bool WriteCardsSentLog(const CardOptions& options, const std::vector<CardJob>& jobs,
-                       const std::vector<bool>& written, CommandIo& io) {
-    std::vector<const adif::Record*> sent;
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        if (written[i])
-            sent.insert(sent.end(), jobs[i].contacts.begin(), jobs[i].contacts.end());
-    }
-    return WriteSentLog(*options.sentLog, options.overwrite, sent, io);
+// They are read again from the log one by one as the file is written.
+bool WriteCardsSentLog(const CardOptions& options, const CardPlan& plan,
+                       const std::vector<bool>& written, size_t contacts, CommandIo& io) {
+    size_t card = 0;
+    size_t onCard = 0;
+    const auto next = [&](size_t) {
+        while (!written[card] || onCard == plan.ContactsOn(card)) {
+            ++card;
+            onCard = 0;
+        }
+        return plan.Contact(card, onCard++);
+    };
+    return WriteSentLog(*options.sentLog, options.overwrite, contacts, next, io);
 }
 
 int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
@@ -323,22 +345,19 @@ int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
     const std::optional<velmora::StationProfile> profile = LoadProfile(options.profile, io);
     if (!profile)
         return kExitFailure;
-    const std::optional<std::vector<adif::Record>> log = ReadLog(*options.adif, io);
+    LogTotals totals;
+    std::optional<LogContacts> log =
+        LogContacts::Read(*options.adif, SelectionOf(options.queued, options.onlyUnsent), "card",
+                          totals.selection, io);
     if (!log)
         return kExitFailure;
-    const std::vector<adif::Record>& records = *log;
-
-    LogTotals totals;
-    const std::vector<const adif::Record*> contacts =
-        SelectContacts(records, *options.adif, SelectionOf(options.queued, options.onlyUnsent),
-                       "card", totals.selection, io);
-    const std::vector<CardJob> jobs = PlanCards(contacts, options);
-    if (records.empty())
+    const CardPlan jobs(*log, PerCard(options).value_or(1));
+    if (log->RecordCount() == 0)
         io.err << kProgram << ": note: " << *options.adif << " holds no contacts\n";
 
     // Each composer draws on a background of its own.
     std::vector<CardBackground> backgrounds;
-    const size_t composerCount = std::min(*Jobs(options), std::max<size_t>(jobs.size(), 1));
+    const size_t composerCount = std::min(*Jobs(options), std::max<size_t>(jobs.Cards(), 1));
     for (size_t i = 0; i < composerCount; ++i) {
         std::optional<CardBackground> background = LoadBackground(options, io);
         if (!background)
@@ -358,9 +377,9 @@ int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
         options.overwrite ? ExistingFiles::Overwrite : ExistingFiles::Keep;
     CardNamer namer(*options.out, existing);
     const bool terminal = &io.err == &std::cerr && StandardErrorIsTerminal();
-    ProgressBar bar(io.err, terminal, jobs.size(), terminal ? StandardErrorWidth() : 80);
+    ProgressBar bar(io.err, terminal, jobs.Cards(), terminal ? StandardErrorWidth() : 80);
     size_t finished = 0;
-    std::vector<bool> written(jobs.size(), false);
+    std::vector<bool> written(jobs.Cards(), false);
     std::unordered_map<std::string, size_t> jobOfPath; // cards being written
     const auto fail = [&](const std::string& subject, const std::string& message) {
         ++totals.failed;
@@ -378,7 +397,7 @@ int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
                     ++finished;
                     if (job != jobOfPath.end()) {
                         written[job->second] = true;
-                        totals.contactsOnCards += jobs[job->second].contacts.size();
+                        totals.contactsOnCards += jobs.ContactsOn(job->second);
                     }
                 } else {
                     fail(result.path.string(), result.error);
@@ -394,15 +413,21 @@ int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
         CardComposerPool composers(
             std::move(backgrounds), [&](size_t index, const CardBackground& background) {
                 const std::unique_ptr<graphics::TBitmap> card =
-                    ComposeCard(background, PrepareCard(jobs[index], options, *profile));
+                    ComposeCard(background, PrepareCard(jobs.Records(index), options, *profile));
                 return EncodeCard(*card);
             });
         size_t submitted = 0;
-        for (size_t i = 0; i < jobs.size(); ++i) {
-            while (submitted < jobs.size() && submitted - i < window)
+        for (size_t i = 0; i < jobs.Cards(); ++i) {
+            while (submitted < jobs.Cards() && submitted - i < window)
                 composers.Submit(submitted++);
             CardComposerPool::Result made = composers.Take(i);
-            const std::string baseName = CardBaseName(*jobs[i].contacts.front());
+            std::string baseName;
+            try {
+                baseName = CardBaseName(jobs.Contact(i, 0));
+            } catch (const std::exception& error) {
+                fail(*options.out, error.what());
+                continue;
+            }
             const std::optional<fs::path> path = namer.Claim(baseName, error);
             if (!path) {
                 fail((fs::path(*options.out) / baseName).string(),
@@ -429,7 +454,7 @@ int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
     PrintSummary(totals, options, seconds, io);
     bool sentLogWritten = true;
     if (options.sentLog)
-        sentLogWritten = WriteCardsSentLog(options, jobs, written, io);
+        sentLogWritten = WriteCardsSentLog(options, jobs, written, totals.contactsOnCards, io);
     return totals.selection.damaged == 0 && totals.failed == 0 && sentLogWritten ? kExitSuccess
                                                                                  : kExitFailure;
 }

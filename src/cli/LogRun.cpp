@@ -79,6 +79,38 @@ qsl::SentSelection SelectionOf(bool queued, bool onlyUnsent) {
     return onlyUnsent ? qsl::SentSelection::Unsent : qsl::SentSelection::All;
 }
 
+bool ChooseContact(const adif::Record& record, const std::string& logName,
+                   qsl::SentSelection selection, std::string_view item, SelectionTotals& totals,
+                   CommandIo& io) {
+    if (record.Damaged()) {
+        io.err << kProgram << ": " << Position(logName, record, record.damageOffset) << ": "
+               << record.damage << "; skipped\n";
+        ++totals.damaged;
+        return false;
+    }
+    if (qsl::TrimBlanks(record.Value("CALL")).empty()) {
+        io.err << kProgram << ": " << Position(logName, record, record.offset)
+               << ": no CALL; skipped\n";
+        ++totals.damaged;
+        return false;
+    }
+    if (!qsl::IsSelected(record, selection)) {
+        ++totals.notSelected;
+        return false;
+    }
+    const bool noDate = qsl::TrimBlanks(record.Value("QSO_DATE")).empty();
+    const bool noTime = qsl::TrimBlanks(record.Value("TIME_ON")).empty();
+    if (noDate || noTime) {
+        io.err << kProgram << ": warning: " << Position(logName, record, record.offset) << " ("
+               << record.Value("CALL") << "): no "
+               << (noDate && noTime ? "QSO_DATE or TIME_ON"
+                   : noDate         ? "QSO_DATE"
+                                    : "TIME_ON")
+               << "; its " << item << " leaves that cell empty\n";
+    }
+    return true;
+}
+
 std::vector<const adif::Record*> SelectContacts(const std::vector<adif::Record>& records,
                                                 const std::string& logName,
                                                 qsl::SentSelection selection, std::string_view item,
@@ -86,33 +118,8 @@ std::vector<const adif::Record*> SelectContacts(const std::vector<adif::Record>&
     std::vector<const adif::Record*> contacts;
     contacts.reserve(records.size());
     for (const adif::Record& record : records) {
-        if (record.Damaged()) {
-            io.err << kProgram << ": " << Position(logName, record, record.damageOffset) << ": "
-                   << record.damage << "; skipped\n";
-            ++totals.damaged;
-            continue;
-        }
-        if (qsl::TrimBlanks(record.Value("CALL")).empty()) {
-            io.err << kProgram << ": " << Position(logName, record, record.offset)
-                   << ": no CALL; skipped\n";
-            ++totals.damaged;
-            continue;
-        }
-        if (!qsl::IsSelected(record, selection)) {
-            ++totals.notSelected;
-            continue;
-        }
-        const bool noDate = qsl::TrimBlanks(record.Value("QSO_DATE")).empty();
-        const bool noTime = qsl::TrimBlanks(record.Value("TIME_ON")).empty();
-        if (noDate || noTime) {
-            io.err << kProgram << ": warning: " << Position(logName, record, record.offset) << " ("
-                   << record.Value("CALL") << "): no "
-                   << (noDate && noTime ? "QSO_DATE or TIME_ON"
-                       : noDate         ? "QSO_DATE"
-                                        : "TIME_ON")
-                   << "; its " << item << " leaves that cell empty\n";
-        }
-        contacts.push_back(&record);
+        if (ChooseContact(record, logName, selection, item, totals, io))
+            contacts.push_back(&record);
     }
     return contacts;
 }
@@ -178,11 +185,36 @@ int CheckSentLog(const std::string& sentLog, const std::string& log, bool overwr
 
 bool WriteSentLog(const std::string& path, bool overwrite,
                   std::span<const adif::Record* const> sent, CommandIo& io) {
+    return WriteSentLog(
+        path, overwrite, sent.size(), [sent](size_t i) { return *sent[i]; }, io);
+}
+
+bool WriteSentLog(const std::string& path, bool overwrite, size_t count,
+                  const std::function<adif::Record(size_t)>& contact, CommandIo& io) {
     const std::time_t now = std::time(nullptr);
     const std::string date = qsl::UtcDate(now);
-    const std::string text = qsl::SentLogText(sent, date, qsl::UtcTimestamp(now));
-    const std::error_code error = qsl::WriteFileAtomically(
-        path, text, overwrite ? qsl::ExistingFile::Replace : qsl::ExistingFile::Keep);
+    qsl::SentLogPieces pieces(date, qsl::UtcTimestamp(now));
+    // Pieces of about this size go to the file, the header with the first.
+    constexpr size_t kPieceBytes = size_t(64) << 10;
+    size_t next = 0;
+    bool done = false;
+    const auto nextPiece = [&](std::string& piece) {
+        if (done)
+            return false;
+        while (next < count && pieces.Pending() < kPieceBytes)
+            pieces.Add(contact(next++));
+        piece = pieces.Take();
+        done = next == count;
+        return true;
+    };
+    std::error_code error;
+    try {
+        error = qsl::WriteFileAtomically(
+            path, nextPiece, overwrite ? qsl::ExistingFile::Replace : qsl::ExistingFile::Keep);
+    } catch (const std::exception& failure) {
+        ReportError(io, path, std::string("cannot write the sent log: ") + failure.what());
+        return false;
+    }
     if (error) {
         ReportError(io, path,
                     error == std::errc::file_exists
@@ -190,9 +222,9 @@ bool WriteSentLog(const std::string& path, bool overwrite,
                         : "cannot write the sent log: " + error.message());
         return false;
     }
-    io.out << kProgram << ": " << path << ": " << sent.size()
-           << (sent.size() == 1 ? " contact" : " contacts") << " marked sent (QSL_SENT Y, QSLSDATE "
-           << date << ", QSL_SENT_VIA B) for your logger to import\n";
+    io.out << kProgram << ": " << path << ": " << count << (count == 1 ? " contact" : " contacts")
+           << " marked sent (QSL_SENT Y, QSLSDATE " << date
+           << ", QSL_SENT_VIA B) for your logger to import\n";
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include "qsl/Queue.h"
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -33,6 +34,10 @@ qsl::SentSelection SelectionOf(bool queued, bool onlyUnsent);
 // without CALL are reported and left out, and so are contacts the selection leaves out. A
 // contact without date or time stays, with a warning that its item (a "card", a "label") leaves
 // that cell empty.
+// One record of those: true when it gets its item, after reporting what the run reports of it.
+bool ChooseContact(const adif::Record& record, const std::string& logName,
+                   qsl::SentSelection selection, std::string_view item, SelectionTotals& totals,
+                   CommandIo& io);
 std::vector<const adif::Record*> SelectContacts(const std::vector<adif::Record>& records,
                                                 const std::string& logName,
                                                 qsl::SentSelection selection, std::string_view item,
@@ -58,5 +63,9 @@ int CheckSentLog(const std::string& sentLog, const std::string& log, bool overwr
 // reports it. False after reporting a failure.
 bool WriteSentLog(const std::string& path, bool overwrite,
                   std::span<const adif::Record* const> sent, CommandIo& io);
+// The same for count contacts given one at a time by contact (which may raise, failing the sent
+// log), written out as they come, so a long run never holds its sent log whole.
+bool WriteSentLog(const std::string& path, bool overwrite, size_t count,
+                  const std::function<adif::Record(size_t)>& contact, CommandIo& io);
 
 } // namespace cli

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <utility>
 
 namespace qsl {
 
@@ -11,11 +12,6 @@ namespace {
 
 bool AllDigits(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-std::string StationKey(const adif::Record& record) {
-    return platform::AsciiUpperCopy(TrimBlanks(record.Value("CALL"))) + '\n' +
-           platform::AsciiUpperCopy(OwnCall(record));
 }
 
 } // namespace
@@ -52,35 +48,67 @@ std::string ContactTime(const adif::Record& record) {
     return key;
 }
 
+std::string StationKey(const adif::Record& record) {
+    return platform::AsciiUpperCopy(TrimBlanks(record.Value("CALL"))) + '\n' +
+           platform::AsciiUpperCopy(OwnCall(record));
+}
+
+uint64_t ContactTimeKey(const adif::Record& record) {
+    uint64_t key = 0;
+    for (const char digit : ContactTime(record))
+        key = key * 10 + uint64_t(digit - '0');
+    return key;
+}
+
+CardOrder OrderCards(std::span<const GroupKey> keys, size_t perCard) {
+    perCard = std::clamp<size_t>(perCard, 1, kMaxContactsPerCard);
+    // Each station's contacts in one run, stations in the order they first appear (their
+    // numbers), contacts in the log's order: a counting sort on the station.
+    std::vector<uint32_t> starts;
+    for (const GroupKey& key : keys) {
+        if (key.station >= starts.size())
+            starts.resize(size_t(key.station) + 1, 0);
+        ++starts[key.station];
+    }
+    uint32_t total = 0;
+    for (uint32_t& start : starts)
+        total += std::exchange(start, total);
+    std::vector<uint32_t> next = starts;
+    CardOrder order;
+    order.contacts.resize(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i)
+        order.contacts[next[keys[i].station]++] = uint32_t(i);
+    for (size_t station = 0; station < starts.size(); ++station) {
+        const auto first = order.contacts.begin() + std::ptrdiff_t(starts[station]);
+        const auto last = order.contacts.begin() + std::ptrdiff_t(next[station]);
+        // Oldest first; contacts of the same time keep the log's order.
+        std::stable_sort(first, last,
+                         [&](uint32_t a, uint32_t b) { return keys[a].time < keys[b].time; });
+        for (uint32_t card = starts[station]; card < next[station]; card += uint32_t(perCard))
+            order.firsts.push_back(card);
+    }
+    return order;
+}
+
 std::vector<CardContacts> GroupContacts(std::span<const adif::Record* const> contacts,
                                         size_t perCard) {
-    perCard = std::clamp<size_t>(perCard, 1, kMaxContactsPerCard);
-    // Each station's contacts, in the order the stations first appear.
-    std::vector<std::vector<const adif::Record*>> stations;
-    std::unordered_map<std::string, size_t> index;
+    std::vector<GroupKey> keys;
+    keys.reserve(contacts.size());
+    std::unordered_map<std::string, uint32_t> stations;
     for (const adif::Record* record : contacts) {
-        const auto [slot, added] = index.try_emplace(StationKey(*record), stations.size());
-        if (added)
-            stations.emplace_back();
-        stations[slot->second].push_back(record);
+        const auto [slot, added] = stations.try_emplace(StationKey(*record), stations.size());
+        keys.push_back(GroupKey{slot->second, ContactTimeKey(*record)});
     }
+    const CardOrder order = OrderCards(keys, perCard);
     std::vector<CardContacts> cards;
-    for (std::vector<const adif::Record*>& station : stations) {
-        if (station.size() > 1) {
-            std::vector<std::pair<std::string, const adif::Record*>> timed;
-            timed.reserve(station.size());
-            for (const adif::Record* record : station)
-                timed.emplace_back(ContactTime(*record), record);
-            std::stable_sort(timed.begin(), timed.end(),
-                             [](const auto& a, const auto& b) { return a.first < b.first; });
-            for (size_t i = 0; i < timed.size(); ++i)
-                station[i] = timed[i].second;
-        }
-        for (size_t first = 0; first < station.size(); first += perCard) {
-            const size_t last = std::min(station.size(), first + perCard);
-            cards.push_back(CardContacts{
-                {station.begin() + std::ptrdiff_t(first), station.begin() + std::ptrdiff_t(last)}});
-        }
+    cards.reserve(order.firsts.size());
+    for (size_t card = 0; card < order.firsts.size(); ++card) {
+        const size_t end =
+            card + 1 < order.firsts.size() ? order.firsts[card + 1] : order.contacts.size();
+        CardContacts group;
+        for (size_t at = order.firsts[card]; at < end; ++at)
+            group.contacts.push_back(contacts[order.contacts[at]]);
+        cards.push_back(std::move(group));
     }
     return cards;
 }

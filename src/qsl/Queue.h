@@ -10,6 +10,7 @@
 #include "platform/Ascii.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,6 +36,28 @@ std::string_view OwnCall(const adif::Record& record);
 // When the contact was made, for ordering: QSO_DATE and TIME_ON as "YYYYMMDDHHMMSS". A missing
 // or malformed date sorts after every date, a missing time after every time of its day.
 std::string ContactTime(const adif::Record& record);
+
+// StationKey's text: contacts with equal keys are confirmed together.
+std::string StationKey(const adif::Record& record);
+
+// ContactTime as a number: its fourteen digits compare as the text does.
+uint64_t ContactTimeKey(const adif::Record& record);
+
+// What grouping needs of one contact: its station, numbered from 0 in the order the stations
+// first appear in the log, and ContactTimeKey.
+struct GroupKey {
+    uint32_t station = 0;
+    uint64_t time = 0;
+};
+
+// The cards of contacts given by their keys: the contacts' indexes in card order, and the index
+// into that order where each card begins. The rules of GroupContacts, which is made from it, for
+// callers that keep only these few bytes of a contact.
+struct CardOrder {
+    std::vector<uint32_t> contacts;
+    std::vector<uint32_t> firsts;
+};
+CardOrder OrderCards(std::span<const GroupKey> keys, size_t perCard);
 
 // The contacts of one card, oldest first.
 struct CardContacts {

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
+#include <utility>
 
 namespace qsl {
 
@@ -94,31 +95,85 @@ std::string UtcTimestamp(std::time_t when) {
     return UtcDate(when) + text;
 }
 
+SentLogPieces::SentLogPieces(std::string_view sentDate, std::string_view createdTimestamp)
+    : sentDate_(sentDate), writer_("Contacts whose QSL cards Velmora made, marked sent", "Velmora",
+                                   VELMORA_VERSION, createdTimestamp) {}
+
+void SentLogPieces::Add(const adif::Record& contact) {
+    for (const std::string_view name : kIdentifyingFields) {
+        if (const adif::Field* field = contact.Find(name))
+            writer_.Field(name, field->value);
+    }
+    writer_.Field("QSL_SENT", "Y");
+    writer_.Field("QSLSDATE", sentDate_);
+    writer_.Field("QSL_SENT_VIA", "B");
+    writer_.EndRecord();
+}
+
 std::string SentLogText(std::span<const adif::Record* const> contacts, std::string_view sentDate,
                         std::string_view createdTimestamp) {
-    adif::AdiWriter writer("Contacts whose QSL cards Velmora made, marked sent", "Velmora",
-                           VELMORA_VERSION, createdTimestamp);
-    for (const adif::Record* record : contacts) {
-        for (const std::string_view name : kIdentifyingFields) {
-            if (const adif::Field* field = record->Find(name))
-                writer.Field(name, field->value);
-        }
-        writer.Field("QSL_SENT", "Y");
-        writer.Field("QSLSDATE", sentDate);
-        writer.Field("QSL_SENT_VIA", "B");
-        writer.EndRecord();
-    }
-    return writer.Text();
+    SentLogPieces pieces(sentDate, createdTimestamp);
+    for (const adif::Record* record : contacts)
+        pieces.Add(*record);
+    return pieces.Take();
 }
+
+namespace {
+
+// Both forms: pieces of text that stay valid until the next call.
+std::error_code WritePiecesAtomically(const fs::path& path,
+                                      const std::function<bool(std::string_view& piece)>& next,
+                                      ExistingFile existing);
+
+} // namespace
 
 std::error_code WriteFileAtomically(const fs::path& path, std::string_view text,
                                     ExistingFile existing) {
+    bool given = false;
+    return WritePiecesAtomically(
+        path,
+        [&](std::string_view& piece) {
+            piece = text;
+            return !std::exchange(given, true);
+        },
+        existing);
+}
+
+std::error_code WriteFileAtomically(const fs::path& path,
+                                    const std::function<bool(std::string& piece)>& next,
+                                    ExistingFile existing) {
+    std::string piece;
+    return WritePiecesAtomically(
+        path,
+        [&](std::string_view& view) {
+            if (!next(piece))
+                return false;
+            view = piece;
+            return true;
+        },
+        existing);
+}
+
+namespace {
+
+std::error_code WritePiecesAtomically(const fs::path& path,
+                                      const std::function<bool(std::string_view& piece)>& next,
+                                      ExistingFile existing) {
     const fs::path folder = path.parent_path();
     std::string temporary;
     const int fd = CreateTemporary(path, temporary);
     if (fd < 0)
         return LastError();
-    std::error_code error = WriteAll(fd, text);
+    std::error_code error;
+    try {
+        std::string_view piece;
+        while (!error && next(piece))
+            error = WriteAll(fd, piece);
+    } catch (...) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        throw;
+    }
     if (!error && ::fsync(fd) != 0)
         error = LastError();
     if (::close(fd) != 0 && !error)
@@ -132,5 +187,7 @@ std::error_code WriteFileAtomically(const fs::path& path, std::string_view text,
     SyncFolder(folder);
     return {};
 }
+
+} // namespace
 
 } // namespace qsl

@@ -4,11 +4,13 @@
 // log the cards came from is never written.
 #pragma once
 
+#include "adif/AdiWriter.h"
 #include "adif/Adif.h"
 
 #include <array>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -30,6 +32,20 @@ std::string UtcTimestamp(std::time_t when);
 std::string SentLogText(std::span<const adif::Record* const> contacts, std::string_view sentDate,
                         std::string_view createdTimestamp);
 
+// The same text made a contact at a time, for a run too long to hold it whole.
+class SentLogPieces {
+  public:
+    SentLogPieces(std::string_view sentDate, std::string_view createdTimestamp);
+    void Add(const adif::Record& contact);
+    // The text added since the last call, the header first, and its size.
+    std::string Take() { return writer_.Take(); }
+    size_t Pending() const { return writer_.Text().size(); }
+
+  private:
+    std::string sentDate_;
+    adif::AdiWriter writer_;
+};
+
 enum class ExistingFile { Keep, Replace };
 
 // Puts text in place as path atomically: written to a temporary file in the same folder,
@@ -37,6 +53,11 @@ enum class ExistingFile { Keep, Replace };
 // never replaced, even one that appears meanwhile). Returns the error, file_exists included;
 // no temporary file stays behind.
 std::error_code WriteFileAtomically(const std::filesystem::path& path, std::string_view text,
+                                    ExistingFile existing);
+// The same with the text given in pieces: next fills the next piece and returns false after the
+// last. An exception from next leaves no file behind and goes on to the caller.
+std::error_code WriteFileAtomically(const std::filesystem::path& path,
+                                    const std::function<bool(std::string& piece)>& next,
                                     ExistingFile existing);
 
 } // namespace qsl

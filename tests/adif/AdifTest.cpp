@@ -197,6 +197,159 @@ TEST(AdiTest, LengthsCountedInCharactersAreReadAsCharacters) {
     EXPECT_EQ(ParseAdi("<NAME:4>J\xC3\xB6rg junk<EOR>")[0].Value("NAME"), "J\xC3\xB6r");
 }
 
+// A card run keeps where each record lies and reads it again from those bytes alone: the record
+// read again must be the record read in the whole log, whatever stands before and after it.
+TEST(AdiTest, ARecordReadAgainFromItsOwnBytesIsTheSame) {
+    const std::string log =
+        // No header: the first <EOH> stands inside the third record, which keeps its fields.
+        "<CALL:6>DL1ABC <NAME:4>J\xC3\xB6rg <QSO_DATE:8>20261201<TIME_ON:4>1100 <eor>\n"
+        // Damaged neighbours: a bad length, a field without a length.
+        "<CALL:2>XX<NAME:x>bad<EOR>\n"
+        "<CALL:5>G4XYZ<QTH:6>Zo\xC3\xAB<x<EOH><MODE:2>CW <APP_X_Y:3:S>a<b<EOR>"
+        "<BAD><CALL:1>Z<EOR>"
+        // Read by characters, the name would run exactly to the end of its record's <EOR>; in
+        // the log text follows, so the bytes are taken, and so they are when read again.
+        "<CALL:4>K2AB<NAME:12>\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9x<EOR>%"
+        // An <EOH> in a later record is no header; character-counted text at the last field.
+        "<CALL:4>K1AB<EOH><QTH:3>Zo\xC3\xAB<EOR>\n<EOF>";
+    std::vector<Record> streamed;
+    ReadAdi(log, [&streamed](Record&& record) { streamed.push_back(std::move(record)); });
+    const std::vector<Record> whole = ParseAdi(log);
+    ASSERT_EQ(streamed.size(), whole.size());
+    size_t sound = 0;
+    for (size_t i = 0; i < whole.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(streamed[i].number, i + 1);
+        EXPECT_EQ(streamed[i].offset, whole[i].offset);
+        EXPECT_EQ(streamed[i].end, whole[i].end);
+        if (whole[i].Damaged())
+            continue;
+        ++sound;
+        ASSERT_LT(whole[i].offset, whole[i].end);
+        ASSERT_LE(whole[i].end, log.size());
+        EXPECT_TRUE(std::string_view(log).substr(0, whole[i].end).ends_with(">"));
+        const Record again = ReadAdiRecord(
+            std::string_view(log).substr(whole[i].offset, whole[i].end - whole[i].offset));
+        ASSERT_FALSE(again.Damaged()) << again.damage;
+        ASSERT_EQ(again.fields.size(), whole[i].fields.size());
+        for (size_t f = 0; f < again.fields.size(); ++f) {
+            EXPECT_EQ(again.fields[f].name, whole[i].fields[f].name);
+            EXPECT_EQ(again.fields[f].type, whole[i].fields[f].type);
+            EXPECT_EQ(again.fields[f].value, whole[i].fields[f].value);
+        }
+    }
+    EXPECT_EQ(sound, 4u);
+    EXPECT_EQ(whole[0].Value("NAME"), "J\xC3\xB6rg");
+    EXPECT_EQ(whole.back().Value("QTH"), "Zo\xC3\xAB");
+    EXPECT_EQ(whole.back().Value("CALL"), "K1AB");
+    // Bytes that hold no whole record say so.
+    EXPECT_TRUE(ReadAdiRecord("").Damaged());
+    EXPECT_TRUE(ReadAdiRecord("<CALL:6>DL1").Damaged());
+}
+
+// A log read through a window of a few bytes, as a card run reads a long one.
+struct WindowedReading {
+    bool whole = false;
+    std::vector<Record> records;
+    std::vector<std::string> bytes;
+};
+
+WindowedReading ReadWindowed(std::string_view log, size_t window, size_t givesUpAt = SIZE_MAX) {
+    AdiLogScan scan;
+    for (size_t at = 0; at < log.size(); at += 3)
+        scan.Add(log.substr(at, 3));
+    WindowedReading reading;
+    const ReadLogBytes read = [&](uint64_t offset, char* into, size_t room) -> size_t {
+        if (offset >= std::min(log.size(), givesUpAt))
+            return 0;
+        room = std::min({room, size_t(2), std::min(log.size(), givesUpAt) - size_t(offset)});
+        log.copy(into, room, size_t(offset));
+        return room;
+    };
+    reading.whole =
+        ReadAdiWindowed(scan, window, read, [&](Record&& record, std::string_view bytes) {
+            reading.records.push_back(std::move(record));
+            reading.bytes.emplace_back(bytes);
+        });
+    return reading;
+}
+
+// Whatever the window's size, and wherever it cuts a tag, a value (one holding "<EOR>" among
+// them), a character or the header, the records are those of the whole log, each with its bytes.
+TEST(AdiTest, AWindowedReadingGivesTheWholeLogsRecords) {
+    const std::vector<std::string> logs = {
+        // Header text holding '<', a value holding "<EOR>", a damaged record, <EOF> at the end.
+        "Log <of> DL1ABC\n<ADIF_VER:5>3.1.4 <eoh>\n<CALL:6>DL1ABC<COMMENT:7>a<EOR>b<QSO_DATE:8>"
+        "20261201<eor>\n<CALL:2>XX<NAME:x>bad<EOR>\n<CALL:4>K1AB<NAME:4>J\xC3\xB6rg<EOR>\n<EOF>",
+        // Header fields in a log beginning with '<'; lengths counting characters.
+        "<ADIF_VER:5>3.1.4<EOH><CALL:4>K2AB<NAME:4>J\xC3\xB6rg <EOR><CALL:5>G4XYZ<QTH:3>Zo\xC3\xAB"
+        "<EOR>   <CALL:3>N0A<NAME:12>\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9x<EOR>%",
+        // No header; a tag without a length inside a record; the last field runs past the end.
+        "<CALL:4>K1AB<BAD><MODE:2>CW<EOR><CALL:4>K3CD<EOR><CALL:4>K4EF<NAME:40>short",
+        // A record without <EOR>, then a tag that never closes.
+        "junk before <CALL:4>K5GH<EOR><CALL:4>K6IJ<MODE:2>CW<QTH:3",
+        // Header text without <EOH>; long text between records.
+        "no header here " + std::string(100, 'x') + "<CALL:4>K7KL<EOR>" + std::string(50, ' ') +
+            "<call:4>k8mn<Eor>",
+        "",
+        "<EOR><EOR>",
+        "text only",
+        // Lengths counting characters, the text after them running to a window's end.
+        "<CALL:4>K9AB<NAME:6>\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9    \n   <QTH:5>"
+        "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC<EOR><CALL:2>K9<NAME:3>"
+        "\xF0\x9F\x93\xBB\xF0\x9F\x93\xBB\xF0\x9F\x93\xBBxy   <EOR>",
+    };
+    for (const std::string& log : logs) {
+        const std::vector<Record> whole = ParseAdi(log);
+        for (size_t window = 1; window <= log.size() + 1; ++window) {
+            SCOPED_TRACE(log + " / window " + std::to_string(window));
+            const WindowedReading reading = ReadWindowed(log, window);
+            EXPECT_TRUE(reading.whole);
+            ASSERT_EQ(reading.records.size(), whole.size());
+            for (size_t i = 0; i < whole.size(); ++i) {
+                const Record& got = reading.records[i];
+                EXPECT_EQ(got.number, whole[i].number);
+                EXPECT_EQ(got.offset, whole[i].offset);
+                EXPECT_EQ(got.end, whole[i].end);
+                EXPECT_EQ(got.damage, whole[i].damage);
+                EXPECT_EQ(got.damageOffset, whole[i].damageOffset);
+                ASSERT_EQ(got.fields.size(), whole[i].fields.size());
+                for (size_t f = 0; f < got.fields.size(); ++f) {
+                    EXPECT_EQ(got.fields[f].name, whole[i].fields[f].name);
+                    EXPECT_EQ(got.fields[f].type, whole[i].fields[f].type);
+                    EXPECT_EQ(got.fields[f].value, whole[i].fields[f].value);
+                }
+                EXPECT_EQ(reading.bytes[i],
+                          whole[i].Damaged()
+                              ? std::string()
+                              : log.substr(whole[i].offset, whole[i].end - whole[i].offset));
+            }
+        }
+    }
+}
+
+// A log that gives fewer bytes than were scanned (cut short while it is read) ends the reading
+// with a refusal; the records handed out before are whole ones.
+TEST(AdiTest, AWindowedReadingOfALogCutShortSaysSo) {
+    const std::string log =
+        "<CALL:4>K1AB<EOR><CALL:4>K2CD<COMMENT:9>x<EOR>yzzz<EOR><CALL:4>K3EF<EOR>";
+    for (size_t cut = 0; cut < log.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        const WindowedReading reading = ReadWindowed(log, 4, cut);
+        EXPECT_FALSE(reading.whole);
+        for (size_t i = 0; i < reading.records.size(); ++i) {
+            EXPECT_FALSE(reading.records[i].Damaged());
+            EXPECT_LE(reading.records[i].end, cut);
+            EXPECT_EQ(reading.bytes[i],
+                      log.substr(reading.records[i].offset,
+                                 reading.records[i].end - reading.records[i].offset));
+        }
+    }
+    const WindowedReading uncut = ReadWindowed(log, 4, log.size());
+    EXPECT_TRUE(uncut.whole);
+    EXPECT_EQ(uncut.records.size(), 3u);
+}
+
 TEST(LogEncodingTest, ALatin1LogIsConverted) {
     // "Jörg" and "Müller" in Latin-1, lengths counting Latin-1 bytes (one per character).
     const std::string latin1 =

@@ -287,5 +287,39 @@ TEST_F(QslWorkflowTest, TheSentLogHoldsTheContactsWithCardsAndNeverReplacesFiles
         EXPECT_EQ(entry.path().filename().string().find("sent.adi.tmp"), std::string::npos);
 }
 
+// A long log (tens of megabytes) of which few contacts are still to confirm: the run reads it
+// through, groups the contacts of one station found far apart, and marks exactly those sent.
+TEST_F(QslWorkflowTest, ALongLogIsReadThroughAndItsFewUnsentContactsConfirmed) {
+    std::string log = "Long export<EOH>\n";
+    constexpr int kContacts = 200000;
+    for (int i = 0; i < kContacts; ++i) {
+        const bool unsent = i == 5 || i == kContacts / 2 || i == kContacts - 1;
+        const std::string call = unsent ? "DL1ABC" : "K" + std::to_string(i % 9973) + "AB";
+        const std::string time = i == 5               ? "0900"
+                                 : i == kContacts / 2 ? "0800"
+                                 : unsent             ? "2300"
+                                                      : std::to_string(1000 + i % 1300);
+        log += "<CALL:" + std::to_string(call.size()) + ">" + call +
+               "<QSO_DATE:8>20261201<TIME_ON:4>" + time +
+               "<FREQ:6>14.074<MODE:3>FT8<RST_SENT:3>599<QSL_SENT:1>" + (unsent ? "N" : "Y") +
+               "<EOR>\n";
+    }
+    const fs::path sent = dir_ / "sent.adi";
+    ASSERT_EQ(Cards(log, {"--only-unsent", "--per-card", "5", "--sent-log", sent.string()}),
+              kExitSuccess)
+        << err_.str();
+    EXPECT_EQ(CardFiles(), (std::vector<std::string>{"DL1ABC_20261201_0800.jpg"}));
+    EXPECT_NE(out_.str().find("1 card written"), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("3 contacts on them; 199997 already sent, skipped"),
+              std::string::npos)
+        << out_.str();
+    const std::vector<adif::Record> records = adif::ParseAdi(ReadText(sent));
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].Value("TIME_ON"), "0800");
+    // Oldest first.
+    EXPECT_EQ(records[1].Value("TIME_ON"), "0900");
+    EXPECT_EQ(records[2].Value("TIME_ON"), "2300");
+}
+
 } // namespace
 } // namespace cli

@@ -132,6 +132,29 @@ TEST(GroupingTest, ContactsWithoutDateOrTimeComeAfterTheDatedOnes) {
     EXPECT_EQ(order, (std::vector<size_t>{4, 3, 2, 1}));
 }
 
+// A long run groups by the keys alone; the numbers order as the texts of the times do.
+TEST(GroupingTest, KeysAloneGiveTheCardsOfTheRecords) {
+    const std::vector<adif::Record> records = adif::ParseAdi(kRepeats);
+    std::vector<std::string> times;
+    for (const adif::Record& record : records)
+        times.push_back(ContactTime(record));
+    times.push_back("99999999999999");
+    for (size_t a = 0; a < records.size(); ++a) {
+        for (size_t b = 0; b < records.size(); ++b)
+            EXPECT_EQ(ContactTimeKey(records[a]) < ContactTimeKey(records[b]), times[a] < times[b]);
+    }
+    EXPECT_EQ(ContactTimeKey(adif::ParseAdi("<CALL:1>A<EOR>")[0]), 99999999999999u);
+    // Stations 0 and 1 in the order they first appear; equal times keep the log's order.
+    const std::vector<GroupKey> keys{{0, 30}, {1, 10}, {0, 20}, {0, 30}, {0, 10}, {1, 10}, {0, 5}};
+    const CardOrder two = OrderCards(keys, 2);
+    EXPECT_EQ(two.contacts, (std::vector<uint32_t>{6, 4, 2, 0, 3, 1, 5}));
+    EXPECT_EQ(two.firsts, (std::vector<uint32_t>{0, 2, 4, 5}));
+    const CardOrder one = OrderCards(keys, 1);
+    EXPECT_EQ(one.contacts, two.contacts);
+    EXPECT_EQ(one.firsts.size(), keys.size());
+    EXPECT_TRUE(OrderCards({}, 3).firsts.empty());
+}
+
 // ---- The sent log ---------------------------------------------------------------------------
 
 class SentLogTest : public testing::Test {
