@@ -25,7 +25,7 @@ bool SmallEnoughToRender(const gif::TGIFImage& image) {
 void Render(gif::TGIFImage& image, uint16_t options) {
     image.SetRenderOptions(options);
     graphics::TBitmap* bitmap = image.Bitmap();
-    if (bitmap && !bitmap->Empty() &&
+    if (bitmap && !bitmap->IsEmpty() &&
         (bitmap->Width() != image.Width() || bitmap->Height() != image.Height()))
         std::abort();
 }

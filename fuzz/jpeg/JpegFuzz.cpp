@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             upright->Height() != (swapped ? decoded->Width() : decoded->Height()))
             std::abort(); // turning keeps every pixel
     }
-    if (!decoded->Empty())
+    if (!decoded->IsEmpty())
         RoundTrip(*decoded);
     return 0;
 }

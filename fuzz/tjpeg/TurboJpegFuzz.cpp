@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const tjpeg::EJpegFile&) {
         return 0;
     }
-    if (!decoded->Empty())
+    if (!decoded->IsEmpty())
         RoundTrip(*decoded);
     return 0;
 }

@@ -62,8 +62,8 @@ graphics::TBitmap& CardSession::CardBitmap() {
     // for; from then on the picture always holds the card bitmap.
     if (card_.HeldGraphic() == nullptr) {
         graphics::TBitmap blank;
-        blank.SetWidth(width_);
-        blank.SetHeight(height_);
+        blank.ResizeWidth(width_);
+        blank.ResizeHeight(height_);
         card_.SetHeldGraphic(&blank);
     }
     return card_.Bitmap();

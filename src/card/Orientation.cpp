@@ -184,7 +184,7 @@ std::unique_ptr<graphics::TBitmap> TurnUpright(graphics::TBitmap& source,
                                                TOrientation orientation) {
     auto result = std::make_unique<graphics::TBitmap>();
     const int value = int(orientation);
-    if (value < 2 || value > 8 || source.Empty() || source.Width() <= 0 || source.Height() <= 0) {
+    if (value < 2 || value > 8 || source.IsEmpty() || source.Width() <= 0 || source.Height() <= 0) {
         result->CopyFrom(&source);
         return result;
     }

@@ -351,9 +351,9 @@ graphics::TBitmap* TGIFImage::Bitmap() {
         if (pixels > kMaxBitmapPixels || pixels * 4 > kMaxBitmapBytes)
             throw GIFException(sImageNotValid);
         bitmap->SetPaletteHandle(graphics::CopyPalette(PaletteOf()));
-        bitmap->SetHeight(height);
-        bitmap->SetWidth(width);
-        bitmap->SetTransparent(false);
+        bitmap->ResizeHeight(height);
+        bitmap->ResizeWidth(width);
+        bitmap->SetTransparency(false);
         if (width > 0 && height > 0)
             frame.DrawFrame(bitmap->Canvas(), platform::RECT{0, 0, width, height}, false);
     }

@@ -434,7 +434,7 @@ std::span<uint8_t> TBitmap::RowAddress(int row) {
 TColor TBitmap::TransparentColor() {
     if (transparentColor_ != clDefault)
         return ResolveColor(transparentColor_);
-    if (Empty())
+    if (IsEmpty())
         return clDefault;
     if (IsMonochrome())
         return clWhite;
@@ -468,7 +468,7 @@ void TBitmap::SetTransparency(bool transparent) {
 void TBitmap::DrawGraphic(TCanvas& target, const platform::RECT& rect) {
     target.EnsureReady(csAllValid);
     MakePaletteReady();
-    if (Empty() || Width() == 0 || Height() == 0)
+    if (IsEmpty() || Width() == 0 || Height() == 0)
         return;
     platform::DeviceContext& dc = target.DeviceContext();
     PaletteSelection palette(dc, image_->Palette(), true);
@@ -490,7 +490,7 @@ void TBitmap::DrawGraphic(TCanvas& target, const platform::RECT& rect) {
     platform::DeviceContext& source = own.DeviceContext();
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
-    if (!Transparent()) {
+    if (!IsTransparent()) {
         platform::StretchBlt(dc, rect.left, rect.top, width, height, &source, 0, 0, Width(),
                              Height(), target.CopyMode());
     } else {
@@ -519,7 +519,7 @@ void TBitmap::ReadBmp(TStream& stream, int64_t size) {
 
 GdiBitmap* PatternStorageOf(TBitmap& bitmap) {
     // A pattern brush is made from a device-dependent bitmap.
-    if (bitmap.Empty())
+    if (bitmap.IsEmpty())
         return nullptr;
     if (bitmap.StorageKind() != bmDDB)
         bitmap.ChangeStorageKind(bmDDB);

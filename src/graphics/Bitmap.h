@@ -193,7 +193,6 @@ class TBitmap : public TGraphic {
 
     // The changing step before drawing: a shared image gets a private copy.
     void Changing();
-    void Changed() { NotifyChanged(); }
     // Whether the canvas's colours take part in a storage copy: they fill, colour monochrome
     // pixels and give a one-bit section its table when the storage changes shape or kind, but
     // a private copy of a shared image is the same picture and keeps its own colours.

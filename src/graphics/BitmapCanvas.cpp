@@ -38,7 +38,7 @@ void TBitmapCanvas::NotifyChanging() {
 }
 
 void TBitmapCanvas::NotifyChanged() {
-    bitmap_.Changed();
+    bitmap_.NotifyChanged();
     TCanvas::NotifyChanged();
 }
 

@@ -208,7 +208,7 @@ void TCanvas::DrawStretched(const platform::RECT& rect, TGraphic* graphic) {
 }
 
 void TCanvas::DrawAt(int x, int y, TGraphic* graphic) {
-    if (graphic == nullptr || graphic->Empty())
+    if (graphic == nullptr || graphic->IsEmpty())
         return;
     NotifyChanging();
     EnsureReady(csHandleValid);

@@ -59,13 +59,7 @@ class TGraphic : public TPersistent {
     virtual const TGraphicClass& ClassType() const { return Class(); }
     std::string_view ClassName() const override { return ClassType().name; }
 
-    // ---- Properties over the virtual operations.
-    bool Empty() const { return IsEmpty(); }
-    void SetWidth(int width) { ResizeWidth(width); }
-    void SetHeight(int height) { ResizeHeight(height); }
-    void SetPalette(platform::HPALETTE palette) { ReplacePalette(std::move(palette)); }
-    bool Transparent() const { return IsTransparent(); }
-    void SetTransparent(bool transparent) { SetTransparency(transparent); }
+    // ---- Properties.
     bool Modified() const { return modified_; }
     // Setting true fires NotifyChanged; false only clears the flag.
     void SetModified(bool modified);

@@ -64,8 +64,8 @@ void TImage::SetSize(int width, int height) {
 TCanvas& TImage::Canvas() {
     if (picture_.HeldGraphic() == nullptr) {
         TBitmap bitmap;
-        bitmap.SetWidth(width_);
-        bitmap.SetHeight(height_);
+        bitmap.ResizeWidth(width_);
+        bitmap.ResizeHeight(height_);
         picture_.SetHeldGraphic(&bitmap);
     }
     if (auto* bitmap = dynamic_cast<TBitmap*>(picture_.HeldGraphic()))
@@ -144,9 +144,9 @@ void TImage::PictureChanged() {
         const bool metaOrIcon = graphic->ClassType().InheritsFrom(TMetafile::Class()) ||
                                 graphic->ClassType().InheritsFrom(TIcon::Class());
         if (!metaOrIcon)
-            graphic->SetTransparent(transparent_);
+            graphic->SetTransparency(transparent_);
         const platform::RECT r = DestRect();
-        opaque_ = !graphic->Transparent() && r.left <= 0 && r.top <= 0 && r.right >= width_ &&
+        opaque_ = !graphic->IsTransparent() && r.left <= 0 && r.top <= 0 && r.right >= width_ &&
                   r.bottom >= height_;
         // The preview shows true colour; a new palette only needs the repaint below.
         if (graphic->PaletteModified())

@@ -115,7 +115,7 @@ void MakeOutputStorage(const jpeg_decompress_struct& cinfo, RowLayout layout,
 
 // Rows the decoding did not reach (it was stopped or failed) are white, as new bitmap area is.
 void WhitenRowsFrom(graphics::TBitmap& target, int first) {
-    if (target.Empty() || first >= target.Height())
+    if (target.IsEmpty() || first >= target.Height())
         return;
     uint8_t white = 0xFF;
     if (target.PixelFormat() == graphics::pf8bit && target.PaletteHandle() != nullptr)

@@ -127,7 +127,7 @@ void TJPEGImage::DrawGraphic(graphics::TCanvas& target, const platform::RECT& re
 
 bool TJPEGImage::IsEmpty() const {
     const bool noBytes = !HasBytes() || data_->Bytes->Memory().empty();
-    return noBytes && (!cachedBitmap_ || cachedBitmap_->Empty());
+    return noBytes && (!cachedBitmap_ || cachedBitmap_->IsEmpty());
 }
 
 int TJPEGImage::Width() const {

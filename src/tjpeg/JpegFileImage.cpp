@@ -50,7 +50,7 @@ void TJpegFileImage::DrawGraphic(graphics::TCanvas& target, const platform::RECT
 }
 
 bool TJpegFileImage::IsEmpty() const {
-    return !bytes_ && (!bitmap_ || bitmap_->Empty());
+    return !bytes_ && (!bitmap_ || bitmap_->IsEmpty());
 }
 
 int TJpegFileImage::Width() const {

@@ -195,7 +195,7 @@ void DecodeJpeg(std::span<const uint8_t> file, graphics::TBitmap& target) {
 }
 
 std::vector<uint8_t> EncodeJpeg(const graphics::TBitmap& source, int quality) {
-    if (source.Empty() || source.Width() <= 0 || source.Height() <= 0)
+    if (source.IsEmpty() || source.Width() <= 0 || source.Height() <= 0)
         throw EJpegFile("Jpeg file has no picture to save");
     // A private 24-bit copy gives blue, green, red rows whatever the source's format.
     graphics::TBitmap work;

@@ -346,7 +346,7 @@ TEST_F(CardWorkflowTest, FindReadsAJpegThroughTheHandOver) {
     EXPECT_TRUE(Near(Pixel(4, 157), kOrange));
     EXPECT_TRUE(Near(Pixel(490, 157), kBlue));
     EXPECT_EQ(Snapshots(), 1u);
-    EXPECT_FALSE(Form1->Session().State().Pictures.JpegImage->Empty());
+    EXPECT_FALSE(Form1->Session().State().Pictures.JpegImage->IsEmpty());
 }
 
 TEST_F(CardWorkflowTest, EndingsAreRecognisedInAnyLetterCase) {
@@ -574,7 +574,7 @@ TEST_F(CardWorkflowTest, VerifyWithoutABackgroundStartsFromTheTemplateAtItsOwnSi
     EXPECT_TRUE(Near(Pixel(5, 190), kBlue));
     EXPECT_EQ(Snapshots(), 1u);
     ASSERT_TRUE(Form1->Session().State().Pictures.JpegImage);
-    EXPECT_FALSE(Form1->Session().State().Pictures.JpegImage->Empty());
+    EXPECT_FALSE(Form1->Session().State().Pictures.JpegImage->IsEmpty());
 
     // Every Verify starts again from a fresh copy of the template and keeps a snapshot of it.
     Run(&velmora::TForm1::Button2Click);

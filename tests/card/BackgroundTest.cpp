@@ -353,7 +353,7 @@ TEST_F(Background, JpegIsHandedOverIntoTheWorkingBitmap) {
         ASSERT_NE(objects.JpegImage->Data().Bytes, nullptr);
         EXPECT_EQ(objects.JpegImage->Data().Bytes->Size(), int64_t(fs::file_size(dir_ / name)));
         ASSERT_NE(objects.GifImage, nullptr);
-        EXPECT_TRUE(objects.GifImage->Empty());
+        EXPECT_TRUE(objects.GifImage->IsEmpty());
         // The working bitmap holds its own copy: the JPEG's decoded bitmap is another one.
         EXPECT_FALSE(work.SharesImageWith(objects.JpegImage->Bitmap()));
     }
@@ -420,7 +420,7 @@ TEST_F(Background, ReaderErrorsPropagateWithTheNewObjectsInPlace) {
     }
     ASSERT_NE(objects.WorkBitmap, nullptr);
     EXPECT_NE(objects.WorkBitmap.get(), workBefore);
-    EXPECT_TRUE(objects.WorkBitmap->Empty());
+    EXPECT_TRUE(objects.WorkBitmap->IsEmpty());
 
     EXPECT_THROW(LoadBackground(objects, Path("missing.gif")), graphics::EFOpenError);
     EXPECT_THROW(LoadBackground(objects, Path("missing.bmp")), graphics::EFOpenError);

@@ -225,7 +225,7 @@ TEST(TurnUpright, UprightAndEmptyPicturesAreSharedAsTheyAre) {
     EXPECT_TRUE(unknown->SharesImageWith(stored));
     TBitmap empty;
     const auto none = card::TurnUpright(empty, TOrientation::Rotate90Cw);
-    EXPECT_TRUE(none->Empty());
+    EXPECT_TRUE(none->IsEmpty());
 }
 
 // ---- JPEG files tagged with an orientation -----------------------------------------------------
@@ -363,7 +363,7 @@ TEST_F(OrientationFiles, DamagedOrMissingTagsLeaveThePictureAsStored) {
     card::HandOverJpeg(plainPicture, plain, plainPath.string());
     const graphics::TPixelFormat plainFormat = plain.PixelFormat();
     ExpectUprightCorners(plain, 40, 24, 8);
-    EXPECT_FALSE(plain.Empty());
+    EXPECT_FALSE(plain.IsEmpty());
 
     std::vector<uint8_t> truncated = testsupport::ExifPayload(6);
     truncated.resize(16);

@@ -385,7 +385,7 @@ TEST_P(FuzzSeeds, LoadOrFailCleanly) {
         image.LoadFromBytes(bytes);
         // The first frame's picture has the logical screen's size, or none at all.
         graphics::TBitmap* bitmap = image.Bitmap();
-        if (bitmap && !bitmap->Empty()) {
+        if (bitmap && !bitmap->IsEmpty()) {
             EXPECT_EQ(bitmap->Width(), image.Width());
             EXPECT_EQ(bitmap->Height(), image.Height());
         }

@@ -99,7 +99,7 @@ TEST(GIFHeader, ScreenDescriptorIsKeptAsStored) {
     EXPECT_EQ(l.image->Header().Descriptor().BackgroundColorIndex, 7);
     EXPECT_EQ(l.image->Header().Descriptor().AspectRatio, 49);
     EXPECT_EQ(l.image->GlobalColorMap().Count(), 0);
-    EXPECT_TRUE(l.image->Empty());
+    EXPECT_TRUE(l.image->IsEmpty());
 }
 
 TEST(GIFHeader, GlobalTableSizeBitsGiveTwoTo256Entries) {
@@ -477,7 +477,7 @@ TEST(GIFImage, LoadingAgainReplacesEverything) {
 
 TEST(GIFImage, NewImageIsEmpty) {
     TGIFImage image;
-    EXPECT_TRUE(image.Empty());
+    EXPECT_TRUE(image.IsEmpty());
     EXPECT_EQ(image.Width(), 0);
     EXPECT_EQ(image.Height(), 0);
     EXPECT_EQ(image.RenderOptions(), 0x018F);

@@ -68,7 +68,7 @@ TEST(GIFBitmap, WholeScreenFrameIsItsOwnIndexedBitmap) {
     EXPECT_EQ(bitmap->Width(), 495);
     EXPECT_EQ(bitmap->Height(), 315);
     EXPECT_EQ(bitmap->PixelFormat(), graphics::pf8bit);
-    EXPECT_FALSE(bitmap->Transparent());
+    EXPECT_FALSE(bitmap->IsTransparent());
     const auto entries = EntriesOf(bitmap->PaletteOf());
     ASSERT_EQ(entries.size(), 256u);
     for (size_t i = 0; i < entries.size(); ++i)
@@ -128,7 +128,7 @@ TEST(GIFBitmap, TransparentIndexKeepsItsColourAndMarksTheMask) {
     TBitmap* bitmap = image->Bitmap();
     ASSERT_NE(bitmap, nullptr);
     EXPECT_EQ(PixelOf(*bitmap, 1, 0), Rgb(colors[3]));
-    EXPECT_FALSE(bitmap->Transparent());
+    EXPECT_FALSE(bitmap->IsTransparent());
     platform::GdiBitmap* mask = image->SubImage(0).TransparencyMask();
     ASSERT_NE(mask, nullptr);
     platform::BITMAP info;

@@ -32,7 +32,7 @@ bool AllOf(TBitmap& b, int x0, int y0, int x1, int y1, uint32_t colour) {
 
 TEST(BitmapSize, NewBitmapIsEmptyDeviceDependent) {
     TBitmap bitmap;
-    EXPECT_TRUE(bitmap.Empty());
+    EXPECT_TRUE(bitmap.IsEmpty());
     EXPECT_EQ(bitmap.Width(), 0);
     EXPECT_EQ(bitmap.Height(), 0);
     EXPECT_EQ(bitmap.StorageKind(), bmDDB);
@@ -42,12 +42,12 @@ TEST(BitmapSize, NewBitmapIsEmptyDeviceDependent) {
 
 TEST(BitmapSize, WidthThenHeightMakesAWhiteDeviceBitmap) {
     TBitmap bitmap;
-    bitmap.SetWidth(495);
-    EXPECT_TRUE(bitmap.Empty());
+    bitmap.ResizeWidth(495);
+    EXPECT_TRUE(bitmap.IsEmpty());
     EXPECT_EQ(bitmap.Width(), 495);
     EXPECT_EQ(bitmap.Height(), 0);
-    bitmap.SetHeight(315);
-    EXPECT_FALSE(bitmap.Empty());
+    bitmap.ResizeHeight(315);
+    EXPECT_FALSE(bitmap.IsEmpty());
     EXPECT_EQ(bitmap.Width(), 495);
     EXPECT_EQ(bitmap.Height(), 315);
     EXPECT_EQ(bitmap.StorageKind(), bmDDB);
@@ -59,11 +59,11 @@ TEST(BitmapSize, SettingTheCurrentSizeFiresNoChange) {
     auto bitmap = MakeTrueColor(10, 10);
     int changes = 0;
     bitmap->OnChange = [&](TGraphic&) { ++changes; };
-    bitmap->SetWidth(10);
-    bitmap->SetHeight(10);
+    bitmap->ResizeWidth(10);
+    bitmap->ResizeHeight(10);
     bitmap->SetSize(10, 10);
     EXPECT_EQ(changes, 0);
-    bitmap->SetWidth(11);
+    bitmap->ResizeWidth(11);
     EXPECT_EQ(changes, 1);
     EXPECT_TRUE(bitmap->Modified());
 }
@@ -82,7 +82,7 @@ TEST(BitmapSize, GrowingWithoutCanvasFillsWhiteAndKeepsOldPixels) {
         }
     }
     ASSERT_FALSE(bitmap.HasCanvas());
-    bitmap.SetWidth(200);
+    bitmap.ResizeWidth(200);
     ASSERT_FALSE(bitmap.HasCanvas());
     EXPECT_EQ(bitmap.PixelFormat(), pf24bit);
     for (int y = 0; y < 100; y += 7) {
@@ -99,10 +99,10 @@ TEST(BitmapSize, GrowingWithoutCanvasFillsWhiteAndKeepsOldPixels) {
 TEST(BitmapSize, GrowingWithACanvasFillsWithItsBrush) {
     auto bitmap = MakeTrueColor(100, 100, clRed);
     bitmap->Canvas().Brush().SetColor(clBlack);
-    bitmap->SetWidth(200);
+    bitmap->ResizeWidth(200);
     EXPECT_TRUE(AllOf(*bitmap, 0, 0, 100, 100, 0x0000FF));
     EXPECT_TRUE(AllOf(*bitmap, 100, 0, 200, 100, 0x000000));
-    bitmap->SetHeight(150);
+    bitmap->ResizeHeight(150);
     EXPECT_TRUE(AllOf(*bitmap, 0, 100, 200, 150, 0x000000));
     EXPECT_TRUE(AllOf(*bitmap, 0, 0, 100, 100, 0x0000FF));
 }
@@ -118,8 +118,8 @@ TEST(BitmapSize, ShrinkingKeepsTheTopLeftPart) {
 
 TEST(BitmapSize, ZeroSizeEmptiesTheStorage) {
     auto bitmap = MakeTrueColor(10, 10);
-    bitmap->SetHeight(0);
-    EXPECT_TRUE(bitmap->Empty());
+    bitmap->ResizeHeight(0);
+    EXPECT_TRUE(bitmap->IsEmpty());
     EXPECT_EQ(bitmap->Width(), 10);
 }
 
@@ -160,8 +160,8 @@ TEST(CopyOnWrite, DrawingOnOneCopyNeverShowsInTheOther) {
 
 TEST(CopyOnWrite, SharedDeviceBitmapCopiesToo) {
     TBitmap a;
-    a.SetWidth(30);
-    a.SetHeight(20);
+    a.ResizeWidth(30);
+    a.ResizeHeight(20);
     TBitmap b;
     b.CopyFrom(&a);
     b.Canvas().Brush().SetColor(clBlue);
@@ -224,7 +224,7 @@ TEST(CopyOnWrite, AssigningNullEmptiesAndFreedSharerLeavesTheImage) {
     second->Canvas().SetPixelAt(0, 0, clBlue); // no copy needed now
     EXPECT_EQ(Pixel(*second, 0, 0), 0xFF0000u);
     second->CopyFrom(nullptr);
-    EXPECT_TRUE(second->Empty());
+    EXPECT_TRUE(second->IsEmpty());
     EXPECT_EQ(second->Width(), 0);
 }
 
@@ -240,11 +240,11 @@ TEST(CopyOnWrite, AssignmentToADrawnBitmapRedirectsItsCanvas) {
 
 TEST(CopyOnWrite, TransparencySettingsTravelWithTheImage) {
     auto source = MakeTrueColor(4, 4);
-    source->SetTransparent(true);
+    source->SetTransparency(true);
     source->SetTransparentColor(clRed);
     TBitmap copy;
     copy.CopyFrom(source.get());
-    EXPECT_TRUE(copy.Transparent());
+    EXPECT_TRUE(copy.IsTransparent());
     EXPECT_EQ(copy.TransparentColor(), clRed);
     EXPECT_EQ(copy.TransparentMode(), tmFixed);
 }
@@ -593,7 +593,7 @@ TEST(Drawing, DrawingASharedBitmapDoesNotCopyIt) {
 TEST(Drawing, TransparentBitmapLeavesItsColourOut) {
     auto sprite = MakeTrueColor(4, 4, clWhite);
     sprite->Canvas().SetPixelAt(1, 1, clRed);
-    sprite->SetTransparent(true);
+    sprite->SetTransparency(true);
     EXPECT_EQ(sprite->TransparentColor(), clWhite); // the bottom-left pixel
     auto target = MakeTrueColor(4, 4, clBlue);
     target->Canvas().DrawStretched({0, 0, 4, 4}, sprite.get());
@@ -647,7 +647,7 @@ TEST(Streams, LoadingAnEmptyStreamEmptiesTheBitmap) {
     auto bitmap = MakeTrueColor(4, 4);
     TMemoryStream empty;
     bitmap->LoadFromStream(empty);
-    EXPECT_TRUE(bitmap->Empty());
+    EXPECT_TRUE(bitmap->IsEmpty());
     EXPECT_EQ(bitmap->Width(), 0);
 }
 
@@ -708,7 +708,7 @@ TEST(SaveStream, AnImageOfOnlyFileBytesIsReadAgainQuietly) {
     TNewBitmapImage parts;
     parts.saveStream = std::make_unique<TMemoryStream>(Rle8File());
     InstallImage(bitmap, std::move(parts));
-    EXPECT_FALSE(bitmap.Empty());
+    EXPECT_FALSE(bitmap.IsEmpty());
     int changes = 0;
     bitmap.OnChange = [&](TGraphic&) { ++changes; };
     bitmap.MakeStorageReady();
@@ -748,7 +748,7 @@ TEST(CopyRoutine, OneBitSectionTakesCanvasColoursAsItsTable) {
     bitmap.SetSize(4, 4);
     bitmap.Canvas().Font().SetColor(clRed);
     bitmap.Canvas().Brush().SetColor(clBlue);
-    bitmap.SetWidth(8);
+    bitmap.ResizeWidth(8);
     // Entry 0 is the text colour, entry 1 the background colour.
     bitmap.RowAddress(0)[0] = 0x00;
     EXPECT_EQ(Pixel(bitmap, 0, 0), 0x0000FFu);

@@ -522,7 +522,7 @@ TEST(BitmapCanvasContext, PenPositionSurvivesAReplacedContext) {
     TCanvas& c = bitmap->Canvas();
     c.MovePenTo(7, 9);
     // Resizing replaces the storage and so the context.
-    bitmap->SetWidth(30);
+    bitmap->ResizeWidth(30);
     EXPECT_FALSE(c.HandleAllocated());
     EXPECT_EQ(c.PenPosition(), (platform::POINT{7, 9}));
 }
@@ -533,7 +533,7 @@ TEST(BitmapCanvasContext, ToolSettingsSurviveANewContext) {
     c.Pen().SetColor(clRed);
     c.MovePenTo(0, 0);
     c.DrawLineTo(5, 0);
-    bitmap->SetHeight(25);
+    bitmap->ResizeHeight(25);
     c.MovePenTo(0, 22);
     c.DrawLineTo(5, 22);
     EXPECT_EQ(Pixel(*bitmap, 2, 22), 0x0000FFu);

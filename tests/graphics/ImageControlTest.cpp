@@ -225,11 +225,11 @@ TEST(ImageControl, OpaqueOnlyWhenTheDestinationCoversTheControl) {
     preview.Canvas();
     EXPECT_TRUE(preview.Opaque());
     preview.SetStretch(false);
-    preview.Picture().Bitmap().SetWidth(100);
+    preview.Picture().Bitmap().ResizeWidth(100);
     EXPECT_FALSE(preview.Opaque());
     preview.SetStretch(true);
     preview.SetTransparent(true);
-    EXPECT_TRUE(preview.Picture().HeldGraphic()->Transparent());
+    EXPECT_TRUE(preview.Picture().HeldGraphic()->IsTransparent());
     EXPECT_FALSE(preview.Opaque());
 }
 

@@ -27,7 +27,7 @@ TEST(Picture, BitmapOfAnEmptyPictureIsZeroByZero) {
     picture.OnChange = [&](TPicture&) { ++changes; };
     TBitmap& bitmap = picture.Bitmap();
     EXPECT_EQ(changes, 1);
-    EXPECT_TRUE(bitmap.Empty());
+    EXPECT_TRUE(bitmap.IsEmpty());
     EXPECT_EQ(bitmap.Width(), 0);
     EXPECT_EQ(picture.HeldGraphic(), &bitmap);
     // Asking again returns the same bitmap without a change.
@@ -89,7 +89,7 @@ TEST(Picture, ContentChangesOfTheGraphicAreReported) {
     picture.OnChange = [&](TPicture&) { ++changes; };
     picture.Bitmap().Canvas().SetPixelAt(1, 1, clRed);
     EXPECT_EQ(changes, 1);
-    picture.Bitmap().SetWidth(12);
+    picture.Bitmap().ResizeWidth(12);
     EXPECT_EQ(changes, 2);
     picture.Bitmap().Canvas().MeasureText("x");
     EXPECT_EQ(changes, 2);

@@ -383,8 +383,8 @@ TEST(JpegEncodeCache, CopyFromFiresNoChangeAndKeepsTheSettings) {
 TEST(JpegEncodeCache, AnEmptyBitmapSavesZeroBytes) {
     for (const auto& size : {std::pair{0, 0}, std::pair{10, 0}}) {
         graphics::TBitmap empty;
-        empty.SetWidth(size.first);
-        empty.SetHeight(size.second);
+        empty.ResizeWidth(size.first);
+        empty.ResizeHeight(size.second);
         jpeg::TJPEGImage picture;
         picture.CopyFrom(&empty);
         EXPECT_TRUE(Save(picture).empty());

@@ -132,7 +132,7 @@ TEST(JpegLoad, AZeroByteFileLoadsAndFailsAtDecodingWith42Once) {
     EXPECT_EQ(ErrorNumber([&] { picture.Bitmap(); }), JERR_INPUT_EMPTY);
     EXPECT_EQ(JERR_INPUT_EMPTY, 42);
     graphics::TBitmap& again = picture.Bitmap();
-    EXPECT_TRUE(again.Empty());
+    EXPECT_TRUE(again.IsEmpty());
     EXPECT_EQ(again.Width(), 0);
 }
 
@@ -147,7 +147,7 @@ TEST(JpegLoad, ABmpNamedJpgFailsWith53AndKeepsItsBytes) {
     EXPECT_TRUE(picture.ProgressiveOutput()) << "a failed header read changes nothing";
     // Decoding tries again and fails the same way; then the empty bitmap stays.
     EXPECT_EQ(ErrorNumber([&] { picture.Bitmap(); }), JERR_NO_SOI);
-    EXPECT_TRUE(picture.Bitmap().Empty());
+    EXPECT_TRUE(picture.Bitmap().IsEmpty());
 }
 
 TEST(JpegLoad, AMissingFileIsCannotOpenAndThePictureStays) {
@@ -198,7 +198,7 @@ TEST(JpegLoad, AShortStreamIsAReadErrorAndLeavesNoHalfFile) {
         EXPECT_STREQ(e.what(), "Stream read error");
     }
     EXPECT_EQ(picture.Data().Bytes, nullptr);
-    EXPECT_TRUE(picture.Bitmap().Empty());
+    EXPECT_TRUE(picture.Bitmap().IsEmpty());
 }
 
 TEST(JpegLoad, TheHeaderCheckRejectsDataWithoutAnImage) {
@@ -238,7 +238,7 @@ TEST(JpegLimits, APictureAboveThePixelLimitIsRefusedBeforeDecoding) {
                                    const platform::RECT&, const std::string&) { ++starts; };
     EXPECT_EQ(ErrorNumber([&] { picture.Bitmap(); }), JERR_IMAGE_TOO_BIG);
     EXPECT_EQ(starts, 0) << "refused before anything started";
-    EXPECT_TRUE(picture.Bitmap().Empty());
+    EXPECT_TRUE(picture.Bitmap().IsEmpty());
 }
 
 // ---- Decoding.
@@ -260,11 +260,11 @@ TEST(JpegDecode, TwoBitmapCallsDecodeOnce) {
 
 TEST(JpegDecode, AnEmptyPictureGivesAnEmptyBitmapWithoutEvents) {
     jpeg::TJPEGImage picture;
-    EXPECT_TRUE(picture.Empty());
+    EXPECT_TRUE(picture.IsEmpty());
     int events = 0;
     picture.OnProgress = [&events](graphics::TPersistent&, graphics::TProgressStage, uint8_t, bool,
                                    const platform::RECT&, const std::string&) { ++events; };
-    EXPECT_TRUE(picture.Bitmap().Empty());
+    EXPECT_TRUE(picture.Bitmap().IsEmpty());
     EXPECT_EQ(events, 0);
 }
 
@@ -589,7 +589,7 @@ TEST_F(JpegProgressFixture, AbortAtTheStartLeavesAnEmptyBitmap) {
         if (e.stage == graphics::psStarting)
             throw graphics::EAbort("stop");
     });
-    EXPECT_TRUE(picture.Bitmap().Empty());
+    EXPECT_TRUE(picture.Bitmap().IsEmpty());
     EXPECT_EQ(events_.back().stage, graphics::psEnding);
 }
 

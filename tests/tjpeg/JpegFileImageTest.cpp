@@ -99,7 +99,7 @@ TEST(TurboJpegCodec, PicturesAboveThePixelLimitAreRefusedBeforeDecoding) {
     } catch (const tjpeg::EJpegFile& e) {
         EXPECT_EQ(e.message(), "Jpeg file is not valid");
     }
-    EXPECT_TRUE(bitmap.Empty());
+    EXPECT_TRUE(bitmap.IsEmpty());
 }
 
 TEST(TurboJpegCodec, DataThatIsNoJpegFails) {
@@ -152,7 +152,7 @@ TEST(TurboJpegCodec, AFileCutBeforeItsScanFailsWithTheLibrarysReason) {
     } catch (const tjpeg::EJpegFile& e) {
         EXPECT_EQ(e.message(), "Jpeg file is not valid: JPEG datastream contains no image");
     }
-    EXPECT_TRUE(bitmap.Empty());
+    EXPECT_TRUE(bitmap.IsEmpty());
 }
 
 TEST(TurboJpegCodec, AnEmptyBitmapCannotBeSaved) {
@@ -170,7 +170,7 @@ TEST(JpegFileImage, LoadingKeepsTheBytesAndDecodesOnFirstUse) {
     picture.OnChange = [&changes](graphics::TGraphic&) { ++changes; };
     picture.LoadFromStream(stream);
     EXPECT_EQ(changes, 1);
-    EXPECT_FALSE(picture.Empty());
+    EXPECT_FALSE(picture.IsEmpty());
     EXPECT_EQ(picture.Width(), 32);
     EXPECT_EQ(picture.Height(), 16);
     EXPECT_FALSE(picture.HasDecodedBitmap()) << "the size comes from the header";
@@ -216,14 +216,14 @@ TEST(JpegFileImage, APictureMadeFromABitmapSavesANewFile) {
     EXPECT_EQ(copy.Height(), 20);
     graphics::TBitmap empty;
     picture.CopyFrom(&empty);
-    EXPECT_TRUE(picture.Empty());
+    EXPECT_TRUE(picture.IsEmpty());
     EXPECT_THROW(picture.SaveToStream(saved), tjpeg::EJpegFile);
 }
 
 TEST(JpegFileImage, ItsSizeIsTheFilesOwn) {
     tjpeg::TJpegFileImage picture;
-    EXPECT_THROW(picture.SetWidth(10), graphics::EInvalidGraphicOperation);
-    EXPECT_THROW(picture.SetHeight(10), graphics::EInvalidGraphicOperation);
+    EXPECT_THROW(picture.ResizeWidth(10), graphics::EInvalidGraphicOperation);
+    EXPECT_THROW(picture.ResizeHeight(10), graphics::EInvalidGraphicOperation);
 }
 
 // ---- The picture format list.

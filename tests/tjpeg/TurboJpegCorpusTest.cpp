@@ -81,7 +81,7 @@ TEST_P(TurboJpegCorpus, DecodesAsDjpegDoes) {
     graphics::TBitmap bitmap;
     if (c.rc == 1) {
         EXPECT_THROW(tjpeg::DecodeJpeg(bytes, bitmap), tjpeg::EJpegFile);
-        EXPECT_TRUE(bitmap.Empty()) << "a failed decode leaves the bitmap as it was";
+        EXPECT_TRUE(bitmap.IsEmpty()) << "a failed decode leaves the bitmap as it was";
         return;
     }
     ASSERT_NO_THROW(tjpeg::DecodeJpeg(bytes, bitmap));

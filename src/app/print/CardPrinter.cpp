@@ -41,7 +41,7 @@ void DrawSheet(QPainter& painter, const SheetLayout& layout, const QImage& image
 } // namespace
 
 QImage CardImageOf(graphics::TBitmap& card) {
-    platform::GdiBitmap* storage = card.Empty() ? nullptr : card.HandleOf();
+    platform::GdiBitmap* storage = card.IsEmpty() ? nullptr : card.HandleOf();
     if (storage == nullptr)
         throw EPrinter("There is no card to print");
     QImage image = ImageFromBitmap(*storage, card.PaletteHandle());

@@ -312,7 +312,7 @@ QImage PicturePreview(const std::string& path, int width, int height) {
         // The picture table chooses the class the format list names for the ending and turns a
         // photo upright, as it becomes the card; a broken or foreign file just shows nothing.
         card::ReadPreview(image.Picture(), path);
-        if (image.Picture().HeldGraphic() == nullptr || image.Picture().HeldGraphic()->Empty())
+        if (image.Picture().HeldGraphic() == nullptr || image.Picture().HeldGraphic()->IsEmpty())
             return {};
         image.Paint(canvas);
     } catch (...) {
