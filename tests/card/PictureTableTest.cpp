@@ -11,6 +11,7 @@
 #include "graphics/PictureFormats.h"
 #include "graphics/Stream.h"
 #include "jpeg/JPEGImage.h"
+#include "support/SaveFilter.h"
 #include "tjpeg/JpegFileImage.h"
 
 #include <filesystem>
@@ -58,16 +59,7 @@ TEST(PictureTable, StartUpFillsThePictureFormatListOnce) {
     card::InitializePictureModules();
     card::InitializePictureModules();
     EXPECT_EQ(graphics::GraphicFilter(graphics::TGraphic::Class()),
-              "All (*.jpg;*.gif;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)|"
-              "*.jpg;*.gif;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf|"
-              "Jpeg file (*.jpg)|*.jpg|"
-              "GIF Image (*.gif)|*.gif|"
-              "JPEG Image File (*.jpg)|*.jpg|"
-              "JPEG Image File (*.jpeg)|*.jpeg|"
-              "Bitmaps (*.bmp)|*.bmp|"
-              "Icons (*.ico)|*.ico|"
-              "Enhanced Metafiles (*.emf)|*.emf|"
-              "Metafiles (*.wmf)|*.wmf");
+              testsupport::kStartedPictureFilter);
     EXPECT_EQ(graphics::FindGraphicClass("JPG"), &tjpeg::TJpegFileImage::Class());
     EXPECT_EQ(graphics::FindGraphicClass("jpeg"), &jpeg::TJPEGImage::Class());
     EXPECT_EQ(graphics::FindGraphicClass("GIF"), &gif::TGIFImage::Class());

@@ -3,6 +3,7 @@
 #include "JpegTestSupport.h"
 #include "graphics/Exceptions.h"
 #include "jpeg/JPEGImage.h"
+#include "support/FileSizeLimit.h"
 
 #include <algorithm>
 #include <csignal>
@@ -469,23 +470,14 @@ TEST_F(JpegWriteFile, AShortWriteIsReportedAndTheOldFileSurvives) {
     picture_.EnsureData();
     ASSERT_GT(picture_.Data().Bytes->Size(), 4096);
 
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    struct sigaction previous {};
-    ::sigaction(SIGXFSZ, &ignore, &previous);
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit limited = saved;
-    limited.rlim_cur = 4096;
-    ::setrlimit(RLIMIT_FSIZE, &limited);
-    std::string message;
-    try {
-        picture_.WriteToFile(target);
-    } catch (const graphics::EWriteError& e) {
-        message = e.what();
-    }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::sigaction(SIGXFSZ, &previous, nullptr);
+    const std::string message = testsupport::UnderFileSizeLimit(4096, [&] {
+        try {
+            picture_.WriteToFile(target);
+        } catch (const graphics::EWriteError& e) {
+            return std::string(e.what());
+        }
+        return std::string();
+    });
 
     EXPECT_EQ(message.rfind("Cannot write file \"" + target + "\". ", 0), 0u) << message;
     EXPECT_EQ(ReadFileBytes(target), old);

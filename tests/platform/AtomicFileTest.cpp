@@ -2,6 +2,8 @@
 // what survives a failure, and that nothing temporary is ever left in the folder.
 #include "platform/AtomicFile.h"
 
+#include "support/FileSizeLimit.h"
+
 #include <algorithm>
 #include <csignal>
 #include <fstream>
@@ -54,23 +56,6 @@ std::span<const uint8_t> Bytes(const std::string& text) {
     return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
 
-// Runs write under a file size limit of limit bytes, as a full disk would cut it short.
-template <class Write> auto UnderSizeLimit(rlim_t limit, Write write) {
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    struct sigaction previous {};
-    ::sigaction(SIGXFSZ, &ignore, &previous);
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit limited = saved;
-    limited.rlim_cur = limit;
-    ::setrlimit(RLIMIT_FSIZE, &limited);
-    auto result = write();
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::sigaction(SIGXFSZ, &previous, nullptr);
-    return result;
-}
-
 TEST_F(AtomicFileTest, ReplacingGivesANewFileWithTheOldPermissionsThroughLinks) {
     const fs::path real = folder_ / "real.ini";
     const fs::path link = folder_ / "profile.ini";
@@ -109,7 +94,7 @@ TEST_F(AtomicFileTest, ReplacingChargesEachFailureToItsStepAndKeepsTheOldFile) {
     const fs::path card = folder_ / "card.jpg";
     Put(card, "old card");
     const std::string large(8192, 'z');
-    failure = UnderSizeLimit(4096, [&] {
+    failure = testsupport::UnderFileSizeLimit(4096, [&] {
         return ReplaceFileAtomically(card, Bytes(large), OldPermissions::IfPossible);
     });
     ASSERT_TRUE(failure);
@@ -142,7 +127,7 @@ TEST_F(AtomicFileTest, CreatingNeverReplacesAnythingAndLeavesNothingHalfWritten)
     EXPECT_EQ(failure->error, ENOENT);
 
     const std::string large(8192, 'z');
-    failure = UnderSizeLimit(
+    failure = testsupport::UnderFileSizeLimit(
         4096, [&] { return CreateFileAtomically(folder_ / "cut.jpg", Bytes(large)); });
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->step, FileStep::Write);
