@@ -11,8 +11,9 @@
 namespace cli {
 
 // The table entry with this name or alias, or null.
-template <class Spec> const Spec* FindInTable(std::span<const Spec> table, std::string_view name) {
-    for (const Spec& option : table) {
+template <class Entry>
+const Entry* FindInTable(std::span<const Entry> table, std::string_view name) {
+    for (const Entry& option : table) {
         if (option.name == name || (!option.alias.empty() && option.alias == name))
             return &option;
     }
@@ -22,9 +23,9 @@ template <class Spec> const Spec* FindInTable(std::span<const Spec> table, std::
 // Reads args into options. A value follows its option as the next argument or after '='
 // ("--out=cards"); a flag takes none; no option may be given twice. On the first fault,
 // returns fail(subject, message), the command's own way of reporting it; else 0.
-template <class Spec, class Options, class Fail>
-int ParseWithTable(std::span<const Spec> table, std::span<const std::string> args, Options& options,
-                   Fail&& fail) {
+template <class Entry, class Options, class Fail>
+int ParseWithTable(std::span<const Entry> table, std::span<const std::string> args,
+                   Options& options, Fail&& fail) {
     for (size_t i = 0; i < args.size(); ++i) {
         std::string_view arg = args[i];
         std::optional<std::string> inlineValue;
@@ -32,7 +33,7 @@ int ParseWithTable(std::span<const Spec> table, std::span<const std::string> arg
             inlineValue = std::string(arg.substr(equals + 1));
             arg = arg.substr(0, equals);
         }
-        const Spec* option = FindInTable(table, arg);
+        const Entry* option = FindInTable(table, arg);
         if (option == nullptr)
             return fail(args[i], "unknown option");
         if (option->flag != nullptr) {
