@@ -7,6 +7,7 @@
 #include "adif/Adif.h"
 #include "labels/LabelSheet.h"
 #include "qsl/Contact.h"
+#include "support/Files.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -25,17 +26,8 @@ using labels_test::PdfPage;
 using labels_test::PdfWord;
 using labels_test::WordsIn;
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteText(const fs::path& path, std::string_view text) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(text.data(), std::streamsize(text.size()));
-}
+using testsupport::ReadText;
+using testsupport::WriteText;
 
 // DL1ABC three times from G4XYZ (the second via a manager, logged out of order), F5XYZ on a
 // band without frequency with its card received, and OH2BH already sent.

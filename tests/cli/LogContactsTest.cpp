@@ -7,6 +7,7 @@
 #include "adif/Encoding.h"
 #include "cli/LogRun.h"
 #include "qsl/Queue.h"
+#include "support/Files.h"
 
 #include <chrono>
 #include <filesystem>
@@ -25,10 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void WriteText(const fs::path& path, std::string_view text) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(text.data(), std::streamsize(text.size()));
-}
+using testsupport::WriteText;
 
 // A record's fields as one line, to compare records read in different ways.
 std::string Describe(const adif::Record& record) {

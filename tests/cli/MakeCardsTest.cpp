@@ -14,6 +14,7 @@
 #include "graphics/Exceptions.h"
 #include "graphics/Stream.h"
 #include "jpeg/JPEGImage.h"
+#include "support/Files.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -35,10 +36,7 @@ std::vector<uint8_t> ReadBytes(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void WriteText(const fs::path& path, std::string_view text) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(text.data(), std::streamsize(text.size()));
-}
+using testsupport::WriteText;
 
 struct DecodedCard {
     int width = 0;

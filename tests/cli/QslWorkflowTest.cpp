@@ -7,6 +7,7 @@
 #include "cli/Cli.h"
 #include "cli/MakeCards.h"
 #include "jpeg/JPEGImage.h"
+#include "support/Files.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -21,17 +22,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteText(const fs::path& path, std::string_view text) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(text.data(), std::streamsize(text.size()));
-}
+using testsupport::ReadText;
+using testsupport::WriteText;
 
 constexpr std::string_view kProfile = "[User]\nCALLID=DL9OWN\nName=Hans Muster\nRIG=IC-7300\n"
                                       "ANT=Dipole\nPWR=100\nTKS=Thanks for the QSO\n";

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 namespace testsupport {
@@ -20,6 +21,18 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path) {
     if (!in)
         throw std::runtime_error("cannot read " + path);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string ReadText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteText(const std::filesystem::path& path, std::string_view text) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(text.data(), std::streamsize(text.size()));
 }
 
 std::vector<std::vector<std::string>> ReadTsv(const std::string& path) {
