@@ -10,6 +10,7 @@
 #include "cli/MakeCards.h"
 #include "cli/OptionTable.h"
 #include "cli/Progress.h"
+#include "platform/AtomicFile.h"
 #include "qsl/Queue.h"
 #include "qsl/SentLog.h"
 
@@ -446,7 +447,7 @@ int MakeCardsFromLog(const CardOptions& options, CommandIo& io) {
             collect(std::chrono::milliseconds(100));
     }
     // Each card's contents were flushed before it got its name; the names last from here on.
-    if (totals.written > 0 && !SyncFolder(*options.out))
+    if (totals.written > 0 && !platform::SyncFolder(*options.out))
         bar.Message(std::string(kProgram) + ": " + *options.out +
                     ": note: the folder could not be flushed; the cards may not survive a crash");
     const double seconds = bar.ElapsedSeconds();

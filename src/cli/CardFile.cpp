@@ -16,8 +16,4 @@ void PutCardFile(const std::filesystem::path& path, std::span<const uint8_t> byt
         graphics::RaiseFileFailure(path, *failure, graphics::ErrorWords::System);
 }
 
-bool SyncFolder(const std::filesystem::path& folder) {
-    return platform::SyncFolder(folder);
-}
-
 } // namespace cli

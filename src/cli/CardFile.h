@@ -1,8 +1,8 @@
 // Putting the card files of a run in place. A card file under its final name is always whole:
 // its contents reach the disk before the name points at them. What a run does not pay per card
-// is the folder's flush (one at the end, SyncFolder) and, when earlier files are kept, a claim
-// file per name that the card would then replace (creating and freeing an inode per card, which
-// file systems without a journal make slower with every inode freed).
+// is the folder's flush (one at the end, platform::SyncFolder) and, when earlier files are kept, a
+// claim file per name that the card would then replace (creating and freeing an inode per card,
+// which file systems without a journal make slower with every inode freed).
 #pragma once
 
 #include <cstdint>
@@ -22,8 +22,5 @@ enum class ExistingFiles { Keep, Overwrite };
 // no temporary file is left behind.
 void PutCardFile(const std::filesystem::path& path, std::span<const uint8_t> bytes,
                  ExistingFiles existing);
-
-// Flushes the folder, so the names given by PutCardFile last; false when the flush failed.
-bool SyncFolder(const std::filesystem::path& folder);
 
 } // namespace cli

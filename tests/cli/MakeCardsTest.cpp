@@ -14,6 +14,7 @@
 #include "graphics/Exceptions.h"
 #include "graphics/Stream.h"
 #include "jpeg/JPEGImage.h"
+#include "platform/AtomicFile.h"
 #include "support/Files.h"
 
 #include <algorithm>
@@ -720,8 +721,8 @@ TEST_F(MakeCardsTest, AKeptCardFileIsNeverReplacedAndNeverLeftHalfWritten) {
     // Overwrite replaces; nothing but whole cards is left in the folder either way.
     PutCardFile(dir_ / "theirs.jpg", card, ExistingFiles::Overwrite);
     EXPECT_EQ(ReadBytes(dir_ / "theirs.jpg"), card);
-    EXPECT_TRUE(SyncFolder(dir_));
-    EXPECT_FALSE(SyncFolder(dir_ / "missing"));
+    EXPECT_TRUE(platform::SyncFolder(dir_));
+    EXPECT_FALSE(platform::SyncFolder(dir_ / "missing"));
     std::vector<std::string> names;
     for (const fs::directory_entry& entry : fs::directory_iterator(dir_))
         names.push_back(entry.path().filename().string());
